@@ -1,0 +1,85 @@
+#!/bin/bash
+# Runs one end-to-end case folder against a program and compares everything it did.
+#   BIN       the program under test
+#   LAUNCHER  optional prefix command (an emulator such as "qemu-arm -cpu arm926")
+# A case folder holds:
+#   args      the arguments, one per line (an empty line is an empty argument)
+#   in/       files copied into a fresh work directory, the program's current directory
+#   setup     optional bash run in the work directory before the program (modes, links)
+#   tmpfs     optional size: the work directory is a tmpfs of that size in a private
+#             mount namespace (root only); setup may fill it, a file ".fill" is ignored
+#   stdout, stderr   expected output (absent: empty); "PROG" stands for BIN, and a line
+#             "<libc-diagnostic>" in stderr matches whatever one line the C library prints
+#   status    expected exit status (absent: 0)
+#   out/      the work directory afterwards (absent: exactly in/, untouched)
+#   verify    optional bash run in the work directory afterwards; must exit 0
+set -u
+case_dir=$(cd "$1" && pwd) || exit 2
+: "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
+
+if [ -f "$case_dir/tmpfs" ] && [ -z "${RUN_CASE_NS:-}" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        [ "${CI:-}" = true ] && { echo "FAIL: needs root for a tmpfs namespace"; exit 1; }
+        echo "SKIP: needs root"; exit 77
+    fi
+    RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+trap 'umount "$work/run" 2>/dev/null; rm -rf "$work"' EXIT
+mkdir "$work/run"
+if [ -f "$case_dir/tmpfs" ]; then
+    mount -t tmpfs -o "size=$(cat "$case_dir/tmpfs")" casefs "$work/run" || exit 1
+fi
+[ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/run/"
+if [ -f "$case_dir/setup" ]; then
+    (cd "$work/run" && bash "$case_dir/setup") || { echo "FAIL: setup"; exit 1; }
+fi
+
+args=()
+[ -f "$case_dir/args" ] && mapfile -t args <"$case_dir/args"
+# shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
+(cd "$work/run" && exec $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
+status=$?
+
+fail=0
+expect() { # name expected-file actual-file
+    if ! cmp -s "$2" "$3"; then
+        echo "FAIL: $1 differs"; diff -a -u "$2" "$3" | head -40; fail=1
+    fi
+}
+normalise() { # actual expected: PROG for the binary path, library diagnostics masked
+    BIN="$BIN" perl -e '
+        open(my $e, "<", $ARGV[1]) or die; my @exp = <$e>;
+        open(my $a, "<", $ARGV[0]) or die; my @act = <$a>;
+        for my $i (0 .. $#act) {
+            $act[$i] =~ s/\Q$ENV{BIN}\E/PROG/g;
+            $act[$i] = $exp[$i] if $i <= $#exp && $exp[$i] eq "<libc-diagnostic>\n";
+        }
+        print @act;' "$1" "$2"
+}
+empty=$work/empty
+: >"$empty"
+for s in stdout stderr; do
+    exp=$case_dir/$s
+    [ -f "$exp" ] || exp=$empty
+    normalise "$work/$s" "$exp" >"$work/$s.norm"
+    expect "$s" "$exp" "$work/$s.norm"
+done
+want=0
+[ -f "$case_dir/status" ] && want=$(cat "$case_dir/status")
+[ "$status" = "$want" ] || { echo "FAIL: status $status, expected $want"; fail=1; }
+
+expected_dir=$case_dir/out
+[ -d "$expected_dir" ] || expected_dir=$case_dir/in
+if [ -d "$expected_dir" ]; then
+    diff -r -a --no-dereference -x .fill "$expected_dir" "$work/run" >"$work/tree.diff" ||
+        { echo "FAIL: files differ"; head -40 "$work/tree.diff"; fail=1; }
+elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
+    echo "FAIL: files left behind:"; ls -A "$work/run"; fail=1
+fi
+if [ -f "$case_dir/verify" ]; then
+    (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
+fi
+[ $fail = 0 ] && echo "PASS: ${case_dir##*/}"
+exit $fail
