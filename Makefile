@@ -1,5 +1,5 @@
 # Thin front end over the CMake presets.
-PRESETS ?= default asan
+PRESETS ?= default asan armv5
 JOBS ?= $(shell nproc)
 
 .PHONY: example check deps build clean $(addprefix preset-,$(PRESETS))
