@@ -1,0 +1,119 @@
+// kelmora: restores the stored network profile from a supplicant configuration file.
+#include "binary_profile.h"
+#include "supplicant.h"
+#include "text_profile.h"
+
+#include <array>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <getopt.h>
+
+namespace {
+
+// One profile format and its operations; the driver never asks which one it holds.
+struct ProfileTarget {
+    int version; // 1 in both entries; nothing reads it
+    char name[16];
+    int (*save)(const char *path);
+    int (*load)(const char *path);
+    int (*restore)(const char *path);
+    int reserved; // nothing reads it
+};
+
+constexpr std::array<ProfileTarget, 2> kTargets{{
+    {1, "Talmeth", binary_profile_save, binary_profile_load, binary_profile_restore, 0},
+    {1, "Orvane", text_profile_save, text_profile_load, text_profile_restore, 0},
+}};
+
+// The -t value of each entry above.
+constexpr std::array<long, 2> kTargetNumbers{1, 0};
+
+constexpr char kUsage[] = "Usage: kelmora [<arguments> ...]\n\n"
+                          "Following options are available:\n"
+                          "\t-f\t\tInput file path\n"
+                          "\t-o\t\tOutput file path\n"
+                          "\t-t\t\t<Orvane:0, Talmeth:1>\n"
+                          "Example: kelmora -f /tmp/wpa.conf -o /mnt/conf/tlnp.bin -t 0\n\n";
+
+constexpr int kRefused = 1;
+constexpr int kRunFailed = -3;  // exit status 253
+constexpr int kSaveFailed = -4; // exit status 252
+
+[[noreturn]] void usage() {
+    std::fputs(kUsage, stderr);
+    std::exit(kRefused);
+}
+
+// Signed decimal with leading white space and one sign; no digits reads as 0, and a
+// number outside 32 bits reads as the nearest bound.
+long read_target_number(const char *text) {
+    while (std::isspace(static_cast<unsigned char>(*text))) {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + (*text - '0');
+        if (value > limit) {
+            value = limit;
+        }
+    }
+    return static_cast<long>(negative ? -value : value);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const char *input = nullptr;
+    const char *output = nullptr;
+    const ProfileTarget *target = nullptr;
+
+    // getopt_long permutes arguments the GNU way on every C library.
+    static const struct option kNoLongOptions[] = {{nullptr, 0, nullptr, 0}};
+    int opt;
+    while ((opt = getopt_long(argc, argv, "f:o:t:", kNoLongOptions, nullptr)) != -1) {
+        switch (opt) {
+        case 'f':
+            input = optarg;
+            break;
+        case 'o':
+            output = optarg;
+            break;
+        case 't': {
+            const long number = read_target_number(optarg);
+            for (std::size_t i = 0; i < kTargets.size(); ++i) {
+                if (kTargetNumbers[i] == number) {
+                    target = &kTargets[i];
+                }
+            }
+            break;
+        }
+        default:
+            usage();
+        }
+    }
+    if (output == nullptr || input == nullptr || target == nullptr) {
+        usage();
+    }
+
+    if (parse_supplicant_config(input) < 0) {
+        std::fputs("Read WPA file failure! \n", stderr);
+        return kRunFailed;
+    }
+    if (target->restore(output) < 0) {
+        std::fputs("Can't restore file! \n", stderr);
+        return kRunFailed;
+    }
+    if (target->save(output) < 0) {
+        std::fputs("Can't write to file! \n", stderr);
+        return kSaveFailed;
+    }
+    return 0;
+}

@@ -1,0 +1,174 @@
+#include "supplicant.h"
+
+#include "line_reader.h"
+#include "settings.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+NetworkSettings network_settings;
+
+namespace {
+
+constexpr int kLineSize = 256;
+constexpr int kUnchanged = -1;
+
+// Settings that map a fixed value to codes; kUnchanged leaves a code alone.
+struct CodeRule {
+    std::string_view name;
+    std::string_view value;
+    int auth_mode;
+    int encrypt_type;
+    bool keeps_wpa2; // never lowers WPA2PSK to WPAPSK
+};
+
+constexpr std::array<CodeRule, 8> kCodeRules{{
+    {"key_mgmt", "NONE", 0, kUnchanged, false},
+    {"key_mgmt", "WPA-PSK", 2, kUnchanged, true},
+    {"auth_alg", "SHARED", 1, kUnchanged, false},
+    {"proto", "WPA", 2, kUnchanged, false},
+    {"proto", "WPA2", 3, kUnchanged, false},
+    {"proto", "RSN", 3, 3, false},
+    {"pairwise", "TKIP", kUnchanged, 2, false},
+    {"pairwise", "CCMP", kUnchanged, 3, false},
+}};
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The supplicant's unquoted hex form of an SSID: an even number of hex digits, 2 to 64.
+bool is_hex_ssid(std::string_view value) {
+    if (value.size() < 2 || value.size() > 64 || value.size() % 2 != 0) {
+        return false;
+    }
+    for (char c : value) {
+        if (hex_digit(c) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Stores a new SSID; false (SSID unchanged) when it does not fit the field or would
+// break the text profile's lines.
+bool set_ssid(std::string_view value) {
+    char ssid[kSsidField];
+    std::size_t length;
+    if (value.front() != '"' && is_hex_ssid(value)) {
+        length = value.size() / 2;
+        for (std::size_t i = 0; i < length; ++i) {
+            const int byte = hex_digit(value[2 * i]) * 16 + hex_digit(value[2 * i + 1]);
+            if (byte < 0x20 || byte == 0x7f) {
+                return false;
+            }
+            ssid[i] = static_cast<char>(byte);
+        }
+    } else {
+        if (value.size() < 2 || value.size() - 2 >= sizeof ssid) {
+            return false;
+        }
+        length = value.size() - 2;
+        std::memcpy(ssid, value.data() + 1, length);
+    }
+    ssid[length] = '\0';
+    std::memcpy(network_settings.ssid, ssid, length + 1);
+    return true;
+}
+
+void set_key(std::string_view value) {
+    if (!value.empty() && value.front() == '"') {
+        value = value.substr(1, value.size() - 2);
+    }
+    // A line is at most 255 characters, so the key always fits its field.
+    std::memcpy(network_settings.key, value.data(), value.size());
+    network_settings.key[value.size()] = '\0';
+}
+
+// Applies one "name=value" setting; false when the line is a fault in its block.
+bool apply_setting(std::string_view name, std::string_view value) {
+    if (name == "ssid") {
+        return value.empty() ? false : set_ssid(value);
+    }
+    if (name == "psk" || name == "wep_key0") {
+        set_key(value);
+        return true;
+    }
+    for (const CodeRule &rule : kCodeRules) {
+        if (rule.name != name || rule.value != value) {
+            continue;
+        }
+        if (rule.auth_mode != kUnchanged && !(rule.keeps_wpa2 && network_settings.auth_mode == 3)) {
+            network_settings.auth_mode = rule.auth_mode;
+        }
+        if (rule.encrypt_type != kUnchanged) {
+            network_settings.encrypt_type = rule.encrypt_type;
+        }
+        break;
+    }
+    return true;
+}
+
+// Judges one line inside a block; false when it is a fault.
+bool read_block_line(const char *line) {
+    const char *equals = std::strchr(line, '=');
+    if (equals == nullptr) {
+        return false;
+    }
+    const std::string_view name(line, static_cast<std::size_t>(equals - line));
+    const std::string_view value(equals + 1);
+    if (!value.empty() && value.front() == '"' && value.find('"', 1) == std::string_view::npos) {
+        return false;
+    }
+    return apply_setting(name, value);
+}
+
+} // namespace
+
+int parse_supplicant_config(const char *path) {
+    FILE *stream = std::fopen(path, "r");
+    if (stream == nullptr) {
+        return -1;
+    }
+    char outer[kLineSize];
+    char inner[kLineSize];
+    char *line;
+    int bad_blocks = 0;
+    while (read_config_line(outer, sizeof outer, stream, &line) != nullptr) {
+        if (std::strcmp(line, "network={") != 0) {
+            continue;
+        }
+        int faults = 0;
+        for (;;) {
+            if (read_config_line(inner, sizeof inner, stream, &line) == nullptr) {
+                ++bad_blocks; // never closed
+                break;
+            }
+            if (std::strcmp(line, "}") == 0) {
+                bad_blocks += faults != 0 ? 1 : 0;
+                break;
+            }
+            faults += read_block_line(line) ? 0 : 1;
+        }
+    }
+    // A read error is not an end of file: half a file must not become a profile.
+    if (std::ferror(stream)) {
+        std::fclose(stream);
+        return -1;
+    }
+    std::printf("SSID: %s\nAuthMode: %d\nEncType: %d\nEncKey: %s\n", network_settings.ssid,
+                network_settings.auth_mode, network_settings.encrypt_type, network_settings.key);
+    std::fclose(stream);
+    return -bad_blocks;
+}

@@ -1,0 +1,118 @@
+#include "settings.h"
+#include "supplicant.h"
+
+#include "case_name.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Case {
+    const char *name;
+    std::string config;
+    int result;
+    std::string ssid;
+    int auth_mode;
+    int encrypt_type;
+    std::string key;
+};
+
+const std::string kLong36 = std::string(36, 's');
+const std::string kLong35 = std::string(35, 's');
+
+const std::vector<Case> kCases = {
+    {"no block leaves start values", "ctrl_interface=/var/run\nssid=\"x\"\n", 0, "", 0, 0, ""},
+    {"wpa2 block",
+     "network={\n\tssid=\"home\"\n\tpsk=\"secret pass\"\n\tkey_mgmt=WPA-PSK\n\tproto=RSN\n"
+     "\tpairwise=CCMP\n}\n",
+     0, "home", 3, 3, "secret pass"},
+    {"never closed block is bad", "network={\nssid=\"a\"\n", -1, "a", 0, 0, ""},
+    {"line without equals makes one bad block", "network={\nfoo\nbar\nssid=\"n\"\n}\n", -1, "n", 0,
+     0, ""},
+    {"unterminated quote is a fault", "network={\nssid=\"abc\n}\n", -1, "", 0, 0, ""},
+    {"unquoted 64 digit psk kept", "network={\npsk=" + std::string(64, 'f') + "\n}\n", 0, "", 0, 0,
+     std::string(64, 'f')},
+    {"RSN then WPA-PSK keeps mode 3", "network={\nproto=RSN\nkey_mgmt=WPA-PSK\n}\n", 0, "", 3, 3,
+     ""},
+    {"WPA-PSK then WPA gives mode 2", "network={\nkey_mgmt=WPA-PSK\nproto=WPA\n}\n", 0, "", 2, 0,
+     ""},
+    {"blank before equals is another name", "network={\nssid =\"x\"\n}\n", 0, "", 0, 0, ""},
+    {"nested network line is ordinary", "network={\nnetwork={\nssid=\"in\"\n}\n", 0, "in", 0, 0,
+     ""},
+    {"brace with text does not close", "network={\n};\nssid=\"z\"\n}\n", -1, "z", 0, 0, ""},
+    {"brace with equals is a setting", "network={\n}=1\n}\n", 0, "", 0, 0, ""},
+    {"brace with comment closes", "network={\n} # done\nssid=\"out\"\n", 0, "", 0, 0, ""},
+    {"later block wins, earlier fields stay",
+     "network={\nssid=\"one\"\npsk=\"k1\"\npairwise=TKIP\n}\nnetwork={\nssid=\"two\"\n}\n", 0,
+     "two", 0, 2, "k1"},
+    {"key_mgmt list changes nothing", "network={\nkey_mgmt=WPA-PSK WPA-EAP\n}\n", 0, "", 0, 0, ""},
+    {"shared auth and wep key", "network={\nauth_alg=SHARED\nwep_key0=\"abcde\"\n}\n", 0, "", 1, 0,
+     "abcde"},
+    {"key_mgmt NONE resets mode", "network={\nproto=WPA2\nkey_mgmt=NONE\n}\n", 0, "", 0, 0, ""},
+    {"names are case sensitive", "network={\nSSID=\"x\"\nproto=rsn\n}\n", 0, "", 0, 0, ""},
+    {"35 character ssid fits", "network={\nssid=\"" + kLong35 + "\"\n}\n", 0, kLong35, 0, 0, ""},
+    {"36 character ssid is a fault and kept out",
+     "network={\nssid=\"old\"\n}\nnetwork={\nssid=\"" + kLong36 + "\"\n}\n", -1, "old", 0, 0, ""},
+    {"hex ssid decoded", "network={\nssid=6d796e6574\n}\n", 0, "mynet", 0, 0, ""},
+    {"upper case hex ssid decoded", "network={\nssid=4142\n}\n", 0, "AB", 0, 0, ""},
+    {"hex ssid with control byte is a fault", "network={\nssid=410a42\n}\n", -1, "", 0, 0, ""},
+    {"hex ssid with zero byte is a fault", "network={\nssid=4100\n}\n", -1, "", 0, 0, ""},
+    {"hex ssid with DEL is a fault", "network={\nssid=7f41\n}\n", -1, "", 0, 0, ""},
+    {"odd length unquoted ssid loses ends", "network={\nssid=abcde\n}\n", 0, "bcd", 0, 0, ""},
+    {"non hex unquoted ssid loses ends", "network={\nssid=xhomex\n}\n", 0, "home", 0, 0, ""},
+    {"one character ssid is a fault", "network={\nssid=\"a\"\n}\nnetwork={\nssid=q\n}\n", -1, "a",
+     0, 0, ""},
+    {"empty ssid is a fault", "network={\nssid=\n}\n", -1, "", 0, 0, ""},
+    {"empty quoted ssid", "network={\nssid=\"one\"\nssid=\"\"\n}\n", 0, "", 0, 0, ""},
+    {"empty psk clears key", "network={\npsk=\"k\"\npsk=\n}\n", 0, "", 0, 0, ""},
+    {"two bad blocks", "network={\nx\n}\nnetwork={\ny\n}\n", -2, "", 0, 0, ""},
+    {"quoted hash kept in psk", "network={\npsk=\"a#b\" # c\n}\n", 0, "", 0, 0, "a#b"},
+};
+
+class Supplicant : public testing::TestWithParam<Case> {};
+
+TEST_P(Supplicant, DistilsSettings) {
+    const Case &c = GetParam();
+    char path[] = "/tmp/kelmora-supplicant-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, c.config.data(), c.config.size()), static_cast<ssize_t>(c.config.size()));
+    close(fd);
+
+    std::memset(&network_settings, 0, sizeof network_settings);
+    testing::internal::CaptureStdout();
+    const int result = parse_supplicant_config(path);
+    const std::string summary = testing::internal::GetCapturedStdout();
+    unlink(path);
+
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(network_settings.ssid, c.ssid);
+    EXPECT_EQ(network_settings.auth_mode, c.auth_mode);
+    EXPECT_EQ(network_settings.encrypt_type, c.encrypt_type);
+    EXPECT_EQ(network_settings.key, c.key);
+    EXPECT_EQ(summary, "SSID: " + c.ssid + "\nAuthMode: " + std::to_string(c.auth_mode) +
+                           "\nEncType: " + std::to_string(c.encrypt_type) + "\nEncKey: " + c.key +
+                           "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Supplicant, testing::ValuesIn(kCases), CaseName());
+
+TEST(SupplicantFailures, UnopenableFileGivesMinusOneAndNoSummary) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(parse_supplicant_config("/nonexistent/wpa.conf"), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST(SupplicantFailures, ReadErrorIsNotEndOfFile) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(parse_supplicant_config("/tmp"), -1); // a directory opens but cannot be read
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+#include "text_profile.h"
+
+#include "file_replace.h"
+#include "line_reader.h"
+#include "settings.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+TextProfileBuffer text_profile_buffer;
+
+namespace {
+
+constexpr int kLineSize = 256;
+
+constexpr std::array<const char *, kCodeCount> kAuthModeNames{"OPEN", "SHARED", "WPAPSK",
+                                                              "WPA2PSK"};
+constexpr std::array<const char *, kCodeCount> kEncryptTypeNames{"NONE", "WEP", "TKIP", "AES"};
+
+const char *dhcp() {
+    return "DHCP";
+}
+const char *ssid() {
+    return network_settings.ssid;
+}
+const char *auth_mode() {
+    return kAuthModeNames[static_cast<std::size_t>(network_settings.auth_mode)];
+}
+const char *encrypt_type() {
+    return kEncryptTypeNames[static_cast<std::size_t>(network_settings.encrypt_type)];
+}
+const char *auth_key() {
+    return network_settings.key;
+}
+
+// The keys whose value the restore writes anew.
+struct RewrittenKey {
+    std::string_view key;
+    const char *(*value)();
+    bool quoted;
+};
+
+constexpr std::array<RewrittenKey, 5> kRewrittenKeys{{
+    {"BOOTPROTO", dhcp, false},
+    {"SSID", ssid, true},
+    {"AUTH_MODE", auth_mode, false},
+    {"ENCRYPT_TYPE", encrypt_type, false},
+    {"AUTH_KEY", auth_key, false},
+}};
+
+bool append(std::string_view piece) {
+    TextProfileBuffer &buf = text_profile_buffer;
+    if (buf.length + piece.size() + 1 > buf.capacity) {
+        std::size_t capacity = buf.capacity != 0 ? buf.capacity : 1024;
+        while (buf.length + piece.size() + 1 > capacity) {
+            capacity *= 2;
+        }
+        char *text = static_cast<char *>(std::realloc(buf.text, capacity));
+        if (text == nullptr) {
+            return false;
+        }
+        buf.text = text;
+        buf.capacity = capacity;
+    }
+    std::memcpy(buf.text + buf.length, piece.data(), piece.size());
+    buf.length += piece.size();
+    buf.text[buf.length] = '\0';
+    return true;
+}
+
+// Appends the rebuilt entry for one cleaned line.
+bool append_entry(const char *line) {
+    const char *space = std::strchr(line, ' ');
+    const std::string_view key =
+        space != nullptr ? std::string_view(line, static_cast<std::size_t>(space - line)) : line;
+    std::string_view value = space != nullptr ? space + 1 : "";
+    bool quoted = false;
+    for (const RewrittenKey &rewritten : kRewrittenKeys) {
+        if (rewritten.key == key) {
+            value = rewritten.value();
+            quoted = rewritten.quoted;
+            break;
+        }
+    }
+    return append(key) && append(" ") && (!quoted || append("\"")) && append(value) &&
+           (!quoted || append("\"")) && append("\n");
+}
+
+} // namespace
+
+int text_profile_load(const char *path) {
+    if (path == nullptr) {
+        return -1;
+    }
+    FILE *stream = std::fopen(path, "r");
+    if (stream == nullptr) {
+        std::printf("Open file fail - %s\n", path);
+        return -2;
+    }
+    text_profile_buffer.length = 0;
+    int result = append("") ? 0 : -2;
+    char buf[kLineSize];
+    char *line;
+    while (result == 0 && read_config_line(buf, sizeof buf, stream, &line) != nullptr) {
+        result = append_entry(line) ? 0 : -2;
+    }
+    if (result != 0) {
+        std::printf("Out of memory - %s\n", path);
+    } else if (std::ferror(stream)) {
+        // A failing read is no end of file: half a profile must not be saved.
+        std::printf("Read file fail - %s\n", path);
+        result = -2;
+    }
+    std::fclose(stream);
+    return result;
+}
+
+int text_profile_restore(const char *path) {
+    const int result = text_profile_load(path);
+    if (result < 0) {
+        std::puts("Orvane_NetProfRFF failure");
+    }
+    return result;
+}
+
+int text_profile_save(const char *path) {
+    if (path == nullptr) {
+        return -1;
+    }
+    return replace_file(path, text_profile_buffer.text, text_profile_buffer.length);
+}
