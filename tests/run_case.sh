@@ -13,23 +13,43 @@
 #   status    expected exit status (absent: 0)
 #   out/      the work directory afterwards (absent: exactly in/, untouched)
 #   verify    optional bash run in the work directory afterwards; must exit 0
+#   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
+#             program sees as /dev/mem, in a private /dev holding only null, zero, full,
+#             random and urandom besides (mount namespace, root only); the single word
+#             "absent" leaves /dev/mem out
+#   mem-after the words the image must hold afterwards, and no other non-zero word
+#             (absent: exactly mem)
 set -u
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
-if [ -f "$case_dir/tmpfs" ] && [ -z "${RUN_CASE_NS:-}" ]; then
+if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
     if [ "$(id -u)" != 0 ]; then
-        [ "${CI:-}" = true ] && { echo "FAIL: needs root for a tmpfs namespace"; exit 1; }
+        [ "${CI:-}" = true ] && { echo "FAIL: needs root for a mount namespace"; exit 1; }
         echo "SKIP: needs root"; exit 77
     fi
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
 
 work=$(mktemp -d)
-trap 'umount "$work/run" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'umount -R "$work/dev" "$work/run" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/run"
 if [ -f "$case_dir/tmpfs" ]; then
     mount -t tmpfs -o "size=$(cat "$case_dir/tmpfs")" casefs "$work/run" || exit 1
+fi
+mem_image=$(dirname "$0")/mem_image.pl mem_words=
+[ -f "$case_dir/mem" ] && [ "$(cat "$case_dir/mem")" != absent ] && mem_words=$case_dir/mem
+if [ -f "$case_dir/mem" ]; then
+    # Built aside, then moved over /dev whole, so no host node ever sits in $work.
+    mkdir "$work/dev" && mount -t tmpfs -o size=64m casedev "$work/dev" || exit 1
+    for node in null zero full random urandom; do
+        : >"$work/dev/$node" && mount --bind "/dev/$node" "$work/dev/$node" || exit 1
+    done
+    ln -s /proc/self/fd "$work/dev/fd"
+    if [ -n "$mem_words" ]; then
+        perl "$mem_image" make "$work/dev/mem" "$mem_words" || { echo "FAIL: mem"; exit 1; }
+    fi
+    mount --move "$work/dev" /dev || exit 1
 fi
 [ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/run/"
 if [ -f "$case_dir/setup" ]; then
@@ -80,6 +100,11 @@ elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
 fi
 if [ -f "$case_dir/verify" ]; then
     (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
+fi
+if [ -n "$mem_words" ]; then
+    mem_after=$case_dir/mem-after
+    [ -f "$mem_after" ] || mem_after=$mem_words
+    perl "$mem_image" check /dev/mem "$mem_after" || { echo "FAIL: memory differs"; fail=1; }
 fi
 [ $fail = 0 ] && echo "PASS: ${case_dir##*/}"
 exit $fail
