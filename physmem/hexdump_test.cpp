@@ -1,0 +1,76 @@
+#include "hexdump.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Random words, with each digit count equally likely, and the boundaries.
+std::vector<uint32_t> sample_words() {
+    std::vector<uint32_t> words = {0,       1,          0xf,        0x10,      0xffff,
+                                   0x10000, 0x0fffffff, 0x10000000, 0xffffffff};
+    std::mt19937 random(20261207);
+    for (int i = 0; i < 200000; ++i)
+        words.push_back(static_cast<uint32_t>(random()) >> (random() % 32));
+    return words;
+}
+
+TEST(HexDump, WordAndAddressMatchPrintf) {
+    for (uint32_t v : sample_words()) {
+        char want[32];
+        char got[32] = {};
+        snprintf(want, sizeof want, "\t0x%8x", v);
+        ASSERT_EQ(put_word(got, v), got + word_text_size);
+        ASSERT_STREQ(got, want);
+        memset(got, 0, sizeof got);
+        snprintf(want, sizeof want, "0x%08x:", v);
+        ASSERT_EQ(put_address(got, v), got + address_text_size);
+        ASSERT_STREQ(got, want);
+    }
+}
+
+// The layout printed word by word with printf's formats.
+std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t count) {
+    std::string text;
+    char piece[32];
+    for (uint32_t i = 0; i < count; ++i, address += 4) {
+        if (i == 0 || address % 16 == 0) {
+            snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
+            text += piece;
+        }
+        snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
+        text += piece;
+    }
+    return text + "\n";
+}
+
+std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count) {
+    char *text = nullptr;
+    size_t length = 0;
+    FILE *out = open_memstream(&text, &length);
+    EXPECT_EQ(dump_words(out, words, address, count), 0);
+    fclose(out);
+    std::string result(text, length);
+    free(text);
+    return result;
+}
+
+TEST(HexDump, LayoutMatchesPrintf) {
+    std::vector<uint32_t> words = sample_words();
+    struct {
+        uint32_t address, count;
+    } const ranges[] = {
+        {0x1000, 0},     {0x1000, 1},     {0x1004, 4},         {0x100c, 2},         {0x1008, 9},
+        {0xfffffff0, 4}, {0x7ffffffc, 3}, {0x20000004, 60000}, {0xfffc0000, 65536},
+    };
+    for (const auto &r : ranges)
+        EXPECT_EQ(dump_text(words.data(), r.address, r.count),
+                  reference_dump(words.data(), r.address, r.count))
+            << std::hex << r.address << " count " << std::dec << r.count;
+}
+
+} // namespace
