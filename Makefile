@@ -4,12 +4,17 @@ JOBS ?= $(shell nproc)
 
 .PHONY: example check deps build clean $(addprefix preset-,$(PRESETS))
 
-# Build the programs and restore the shipped example profiles.
-example:
-	scripts/install-deps.sh
+# Build the host and ARMv5 programs, then restore the shipped example profiles with
+# each (the ARMv5 one under qemu-arm, as on the board).
+example: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
+	cmake --preset armv5
+	cmake --build --preset armv5 -j $(JOBS)
 	scripts/example.sh build/default
+	scripts/example.sh build/armv5 qemu-arm -cpu arm926 -r 2.6.35.4
+	@echo "Host programs:  build/default/kelmora/kelmora build/default/physmem/physmem"
+	@echo "ARMv5 programs: build/armv5/kelmora/kelmora build/armv5/physmem/physmem"
 
 # Install what the tests need, then build and test every preset.
 check: deps $(addprefix preset-,$(PRESETS))
