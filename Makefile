@@ -22,7 +22,7 @@ check: deps $(addprefix preset-,$(PRESETS))
 deps:
 	scripts/install-deps.sh
 
-preset-%:
+$(addprefix preset-,$(PRESETS)): preset-%:
 	cmake --preset $*
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $* -j $(JOBS)
