@@ -13,6 +13,7 @@
 #   status    expected exit status (absent: 0)
 #   out/      the work directory afterwards (absent: exactly in/, untouched)
 #   verify    optional bash run in the work directory afterwards; must exit 0
+#   user      optional user name: the program runs as that user (root only)
 #   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
 #             program sees as /dev/mem, in a private /dev holding only null, zero, full,
 #             random and urandom besides (mount namespace, root only); the single word
@@ -23,11 +24,13 @@ set -u
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
-if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
+if [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ] || [ -f "$case_dir/user" ]; then
     if [ "$(id -u)" != 0 ]; then
-        [ "${CI:-}" = true ] && { echo "FAIL: needs root for a mount namespace"; exit 1; }
+        [ "${CI:-}" = true ] && { echo "FAIL: needs root"; exit 1; }
         echo "SKIP: needs root"; exit 77
     fi
+fi
+if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
 
@@ -58,8 +61,14 @@ fi
 
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args <"$case_dir/args"
+as_user=()
+if [ -f "$case_dir/user" ]; then
+    user=$(cat "$case_dir/user")
+    as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
+    chmod 711 "$work"
+fi
 # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-(cd "$work/run" && exec $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
+(cd "$work/run" && exec "${as_user[@]}" $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
 status=$?
 
 fail=0
