@@ -14,5 +14,5 @@ if printf '%s\n' "${missing[@]}" | grep -q ':armel$' && ! dpkg --print-foreign-a
     dpkg --add-architecture armel
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt-get -o DPkg::Lock::Timeout=600 update -qq
+apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
