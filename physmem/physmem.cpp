@@ -109,7 +109,8 @@ int main(int argc, char **argv) {
             print_usage(name);
             return 0;
         default:
-            fprintf(stderr, "no such option: '%c'\n", optopt);
+            // A long option leaves no letter behind; '-' is the one a plain getopt names.
+            fprintf(stderr, "no such option: '%c'\n", optopt != 0 ? optopt : '-');
             return failed;
         }
     }
