@@ -2,7 +2,7 @@
 PRESETS ?= default asan armv5
 JOBS ?= $(shell nproc)
 
-.PHONY: example check deps build clean $(addprefix preset-,$(PRESETS))
+.PHONY: example check bundle deps build clean $(addprefix preset-,$(PRESETS))
 
 # Build the host and ARMv5 programs, then restore the shipped example profiles with
 # each (the ARMv5 one under qemu-arm, as on the board).
@@ -15,6 +15,13 @@ example: deps
 	scripts/example.sh build/armv5 qemu-arm -cpu arm926 -r 2.6.35.4
 	@echo "Host programs:  build/default/kelmora/kelmora build/default/physmem/physmem"
 	@echo "ARMv5 programs: build/armv5/kelmora/kelmora build/armv5/physmem/physmem"
+
+# The board bundle dist/board-tools-VERSION-armv5.tar.gz: the stripped ARMv5 programs,
+# their manual pages, the LED module's source and a README for the board.
+bundle: deps
+	cmake --preset armv5
+	cmake --build --preset armv5 -j $(JOBS)
+	scripts/bundle.sh build/armv5 dist
 
 # Install what the tests need, then build and test every preset.
 check: deps $(addprefix preset-,$(PRESETS))
