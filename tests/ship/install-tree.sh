@@ -1,0 +1,38 @@
+#!/bin/bash
+# install-tree.sh BUILD_DIR WORK: installs BUILD_DIR with DESTDIR, once with --prefix /usr
+# and once with the prefix the build was configured with, and checks each tree holds
+# exactly the programs (as built) and the manual pages (as written), and that the
+# installed kelmora runs (through LAUNCHER when it is a device build).
+set -euo pipefail
+. "$(dirname "$0")/ship-env.sh"
+build=$(cd "$1" && pwd) work=$2
+top=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+[ -n "$top" ] && [ -n "$configured" ] || fail "no source directory or prefix in $build"
+
+check_tree() { # root prefix
+    local root=$1 prefix=${2#/} want got
+    want=$(printf '%s\n' "$prefix/sbin/kelmora" "$prefix/sbin/physmem" \
+        "$prefix/share/man/man8/kelmora.8" "$prefix/share/man/man8/physmem.8" | sort)
+    got=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort)
+    [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") || true; fail "tree under $root"; }
+    for program in kelmora physmem; do
+        [ -x "$root/$prefix/sbin/$program" ] || fail "$program is not executable"
+        cmp "$build/$program/$program" "$root/$prefix/sbin/$program" || fail "$program differs"
+        cmp "$top/man/$program.8" "$root/$prefix/share/man/man8/$program.8" || fail "$program.8"
+    done
+    # The installed program runs: without arguments it refuses with status 1 and its usage.
+    local status=0
+    # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
+    ${LAUNCHER:-} "$root/$prefix/sbin/kelmora" 2>"$work/usage" || status=$?
+    [ $status = 1 ] || fail "installed kelmora: status $status, expected 1"
+    head -n 1 "$work/usage" | grep -qx 'Usage: kelmora \[<arguments> ...\]' ||
+        fail "installed kelmora printed no usage"
+    echo "PASS: install tree under $root$2"
+}
+
+rm -rf "$work" && mkdir -p "$work"
+DESTDIR=$work/usr-root cmake --install "$build" --prefix /usr >"$work/install.log"
+check_tree "$work/usr-root" /usr
+DESTDIR=$work/default-root cmake --install "$build" >>"$work/install.log"
+check_tree "$work/default-root" "$configured"
