@@ -1,0 +1,349 @@
+#!/usr/bin/env python3
+"""Makes each system call of a successful run fail in turn, at each of its occurrences,
+with strace's fault injection, and checks what the program did about it.
+
+kelmora: the profile must afterwards hold exactly its old or its complete new content
+(the one the point of failure implies), keep its mode, the exit status and messages must
+be those of that failure, and no temporary file may stay behind; after a kill at most
+one may, and the next run must remove it and succeed.
+physmem: a failing open of the device or mapping of its pages gives the tool's message
+and status, never a crash (run through tests/run_case.sh with a memory image).
+
+Usage: faults.py kelmora BIN | physmem BIN
+Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
+"""
+import errno
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+from collections import defaultdict
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CASES = os.path.join(HERE, '..', 'cases')
+RUN_CASE = os.path.join(HERE, '..', 'run_case.sh')
+CALL = re.compile(r'^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+|\?)')
+
+# The two profile formats: the line each prints when its restore cannot read the
+# profile, and the one printed when the restore's own save fails (the text restore
+# does not save).
+TARGETS = {
+    'binary': {'rff': 'TL_NetProfRFF failure\n', 'w2f': 'TL_NetProfW2F failure\n'},
+    'text': {'rff': 'Orvane_NetProfRFF failure\n', 'w2f': None},
+}
+
+# What a failure of each role in a kelmora run leads to (roles: see kelmora_roles).
+# "none": the tool goes on and succeeds, "stdout": the summary is lost, nothing else.
+OUTCOMES = {
+    'open-input': 'no-settings', 'read-input': 'no-settings', 'close-input': 'none',
+    'open-profile-r': 'load-open', 'read-profile-r': 'load-read', 'close-profile-r': 'none',
+    'open-profile-w': 'save-open', 'close-profile-w': 'none',
+    # Without a temporary file, or without the owner on it, the profile is written in place.
+    'open-temp': 'none', 'fchown-temp': 'none', 'close-temp-unused': 'none',
+    'fchmod-temp': 'save-write', 'write-temp': 'save-write', 'fsync-temp': 'save-write',
+    'close-temp': 'save-write', 'rename-temp': 'save-write',
+    'open-dir': 'save-write', 'fsync-dir': 'save-write', 'close-dir': 'none',
+    'write-inplace': 'save-write', 'fsync-inplace': 'save-write', 'close-inplace': 'save-write',
+    'write-stdout': 'stdout', 'writev-stdout': 'stdout',
+}
+# Roles after which the new content is in the profile.
+LANDING = {'rename-temp', 'write-inplace'}
+
+# A refused mapping ends with the status this case expects for one.
+MMAP_REFUSED_CASE = 'size-zero-page'
+
+
+def table(name):
+    with open(os.path.join(HERE, name)) as f:
+        return [line.split() for line in (raw.split('#')[0] for raw in f) if line.strip()]
+
+
+def cannot_run(reason):
+    if os.environ.get('CI') == 'true':
+        print('FAIL: ' + reason)
+        sys.exit(1)
+    print('SKIP: ' + reason)
+    sys.exit(77)
+
+
+def trace_events(path):
+    events = []
+    with open(path, errors='replace') as f:
+        for line in f:
+            m = CALL.match(line)
+            if m:
+                ret = int(m.group(3)) if m.group(3) != '?' else None
+                events.append((m.group(1), m.group(2), ret))
+    return events
+
+
+def quoted_path(args):
+    m = re.search(r'"((?:[^"\\]|\\.)*)"', args)
+    return m.group(1) if m else ''
+
+
+def injection(call, how, when):
+    action = 'signal=KILL' if how == 'KILL' else 'error=' + how
+    return f'inject={call}:{action}:when={when}'
+
+
+def strace(injections, command, trace=os.devnull, **kw):
+    opts = [o for inj in injections for o in ('-e', inj)]
+    return subprocess.run(['strace', '-f', '-qq', '-o', trace] + opts + command,
+                          stdin=subprocess.DEVNULL, capture_output=True, **kw)
+
+
+# ---------------------------------------------------------------------------- kelmora
+
+def kelmora_roles(events, input_name, profile_name):
+    """The role of each event of a plain run, and which save (1, 2) it belongs to."""
+    temp_name = '.' + profile_name + '.tmp'
+    fds = {1: 'stdout', 2: 'stdout'}
+    written = set()
+    save = 0
+    roles = []
+    for call, args, ret in events:
+        role = None
+        if call in ('open', 'openat'):
+            base = os.path.basename(quoted_path(args))
+            if 'O_DIRECTORY' in args:
+                kind = 'dir'
+            elif base == temp_name:
+                kind = 'temp'
+            elif base == profile_name:
+                kind = 'profile-w' if 'O_WRONLY' in args else 'profile-r'
+            elif base == input_name:
+                kind = 'input'
+            else:
+                kind = 'other'
+            if kind == 'profile-w':
+                save += 1
+                written.clear()
+            if ret is not None and ret >= 0:
+                fds[ret] = kind
+            role = 'open-' + kind
+        elif call == 'rename':
+            role = 'rename-temp' if os.path.basename(quoted_path(args)) == temp_name else None
+        elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close'):
+            kind = fds.get(int(args.split(',')[0]), 'other')
+            if call == 'write':
+                written.add(kind)
+            if kind == 'profile-w' and (call != 'close' or 'profile-w' in written):
+                kind = 'inplace'
+            elif call == 'close' and kind == 'temp' and 'temp' not in written:
+                kind = 'temp-unused'
+            role = f'{call}-{kind}'
+        roles.append((call, role, save))
+    return roles
+
+
+def expected(outcome, target, save, summary, path):
+    """Status, standard output (None: any part of the summary) and standard error."""
+    t = TARGETS[target]
+    if outcome == 'none':
+        return 0, summary, ''
+    if outcome == 'stdout':
+        return 0, None, ''
+    if outcome == 'no-settings':
+        return 253, '', "Read WPA file failure! \n"
+    if outcome in ('load-open', 'load-read'):
+        word = 'Open' if outcome == 'load-open' else 'Read'
+        return 253, f'{summary}{word} file fail - {path}\n{t["rff"]}', "Can't restore file! \n"
+    word = 'Open' if outcome == 'save-open' else 'Write'
+    out = f'{summary}{word} file fail - {path}\n'
+    if t['w2f'] and save == 1:
+        return 253, out + t['w2f'], "Can't restore file! \n"
+    return 252, out, "Can't write to file! \n"
+
+
+def read_file(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+def kelmora(binary):
+    injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'kelmora']
+    scenarios = [row[1:] for row in table('scenarios.txt') if row[0] == 'kelmora']
+    report = []  # (scenario, syscall, occurrences, runs, new, old, reported, killed, lost)
+    faults = []
+    for name, case, target, always in scenarios:
+        case_dir = os.path.join(CASES, 'kelmora', case)
+        with open(os.path.join(case_dir, 'args')) as f:
+            args = f.read().splitlines()
+        path = args[args.index('-o') + 1]
+        input_name = os.path.basename(args[args.index('-f') + 1])
+        old = read_file(os.path.join(case_dir, 'in', path))
+        new = read_file(os.path.join(case_dir, 'out', path))
+        with open(os.path.join(case_dir, 'stdout')) as f:
+            summary = f.read()
+        files = sorted(os.listdir(os.path.join(case_dir, 'in')))
+        temp_name = '.' + os.path.basename(path) + '.tmp'
+        always = [] if always == '-' else ['inject=' + always]
+        fixed = {a.split('=')[1].split(':')[0] for a in always}
+
+        def fresh():
+            work = tempfile.mkdtemp(prefix='faults-')
+            shutil.copytree(os.path.join(case_dir, 'in'), work, dirs_exist_ok=True)
+            return work
+
+        def check(point, work, proc, outcome, save, landed):
+            """Compares a finished run with its expectation; returns the content seen."""
+            problems = []
+            killed = proc.returncode == -9
+            content = read_file(os.path.join(work, path))
+            seen = 'new' if content == new else 'old' if content == old else 'lost'
+            status, out, err = expected(outcome, target, save, summary, path)
+            # A killed run stops where it was; a finished one may have landed it since.
+            want = 'new' if landed or (status == 0 and not killed) else 'old'
+            if seen != want:
+                problems.append(f'profile holds {seen} content, expected {want}')
+            if os.stat(os.path.join(work, path)).st_mode != mode:
+                problems.append('profile mode changed')
+            left = sorted(set(os.listdir(work)) - set(files))
+            if killed:
+                if left not in ([], [temp_name]):
+                    problems.append(f'left after a kill: {left}')
+                rerun = strace(always, [binary] + args, cwd=work)
+                if rerun.returncode != 0 or read_file(os.path.join(work, path)) != new:
+                    problems.append(f'next run: status {rerun.returncode}, profile not new')
+                if sorted(os.listdir(work)) != files:
+                    problems.append(f'next run left {sorted(os.listdir(work))}')
+            else:
+                stdout, stderr = proc.stdout.decode(errors='replace'), proc.stderr.decode(errors='replace')
+                if proc.returncode != status % 256:
+                    problems.append(f'status {proc.returncode}, expected {status}')
+                if proc.returncode == 0 and seen != 'new':
+                    problems.append('status 0 without the new content')
+                if (stdout != out) if out is not None else not summary.startswith(stdout):
+                    problems.append(f'stdout {stdout!r}, expected {out!r}')
+                if stderr != err:
+                    problems.append(f'stderr {stderr!r}, expected {err!r}')
+                if left:
+                    problems.append(f'left behind: {left}')
+            for p in problems:
+                faults.append(f'{name} {point}: {p}')
+            return seen, killed
+
+        work = fresh()
+        mode = os.stat(os.path.join(work, path)).st_mode
+        trace = os.path.join(work, '..', os.path.basename(work) + '.trace')
+        plain = strace(always, [binary] + args, trace, cwd=work)
+        if plain.returncode != 0 or read_file(os.path.join(work, path)) != new:
+            faults.append(f'{name}: the run without injections failed ({plain.returncode})')
+            continue
+        roles = kelmora_roles(trace_events(trace), input_name, os.path.basename(path))
+        os.unlink(trace)
+        shutil.rmtree(work)
+
+        for call, hows in injections:
+            if call in fixed:
+                continue
+            points = [i for i, (c, _, _) in enumerate(roles) if c == call]
+            counts = defaultdict(int)
+            for when, index in enumerate(points, 1):
+                _, role, save = roles[index]
+                outcome = OUTCOMES.get(role)
+                if outcome is None:
+                    faults.append(f'{name} {call}#{when}: no expectation for role {role}')
+                    continue
+                landed = any(r in LANDING for _, r, _ in roles[:index])
+                for how in hows:
+                    work = fresh()
+                    proc = strace(always + [injection(call, how, when)],
+                                  [binary] + args, cwd=work)
+                    seen, killed = check(f'{call}#{when} ({role}) {how}', work, proc, outcome,
+                                         save, landed)
+                    if killed != (how == 'KILL'):
+                        faults.append(f'{name} {call}#{when} {how}: status {proc.returncode}')
+                    shutil.rmtree(work)
+                    counts['runs'] += 1
+                    counts[seen] += 1
+                    counts['killed'] += killed
+                    counts['reported'] += not killed and proc.returncode != 0
+            report.append((name, call, len(points), counts['runs'], counts['new'], counts['old'],
+                           counts['reported'], counts['killed'], counts['lost']))
+    return report, faults
+
+
+# ---------------------------------------------------------------------------- physmem
+
+def physmem(binary):
+    if os.geteuid() != 0:
+        cannot_run('the memory image needs root for a mount namespace')
+    injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'physmem']
+    scenarios = [row[1:3] for row in table('scenarios.txt') if row[0] == 'physmem']
+    with open(os.path.join(CASES, 'physmem', MMAP_REFUSED_CASE, 'status')) as f:
+        mmap_status = int(f.read())
+    report, faults = [], []
+
+    def run_case(case_dir, launcher):
+        env = dict(os.environ, BIN=binary, LAUNCHER=launcher)
+        return subprocess.run(['bash', RUN_CASE, case_dir], env=env, capture_output=True, text=True)
+
+    for name, case in scenarios:
+        case_dir = os.path.join(CASES, 'physmem', case)
+        scratch = tempfile.mkdtemp(prefix='faults-')
+        trace = os.path.join(scratch, 'trace')
+        plain = run_case(case_dir, f'strace -f -qq -o {trace}')
+        if plain.returncode != 0:
+            faults.append(f'{name}: the run without injections failed\n{plain.stdout}')
+            continue
+        events = trace_events(trace)
+        device = [e[2] for e in events if e[0] in ('open', 'openat') and
+                  quoted_path(e[1]) == '/dev/mem']
+        for call, hows in injections:
+            points = [e for e in events if e[0] == call]
+            counts = defaultdict(int)
+            for when, (_, args, _) in enumerate(points, 1):
+                if call in ('open', 'openat') and quoted_path(args) == '/dev/mem':
+                    status, message = 255, 'open device /dev/mem failed, errno = {}\n'
+                elif call == 'mmap' and device and args.split(',')[4].strip() == str(device[0]):
+                    status, message = mmap_status, '/dev/mem mmap failed:{}\n'
+                else:
+                    faults.append(f'{name} {call}#{when}: no expectation for {args}')
+                    continue
+                for how in hows:
+                    point = os.path.join(scratch, f'{call}-{when}-{how}')
+                    shutil.copytree(case_dir, point)
+                    for stale in ('stdout', 'mem-after'):  # nothing printed, memory untouched
+                        if os.path.exists(os.path.join(point, stale)):
+                            os.unlink(os.path.join(point, stale))
+                    with open(os.path.join(point, 'stderr'), 'w') as f:
+                        f.write(message.format(getattr(errno, how)))
+                    with open(os.path.join(point, 'status'), 'w') as f:
+                        f.write(f'{status}\n')
+                    proc = run_case(point, f'strace -f -qq -o /dev/null -e {injection(call, how, when)}')
+                    counts['runs'] += 1
+                    counts['reported'] += proc.returncode == 0
+                    if proc.returncode != 0:
+                        faults.append(f'{name} {call}#{when} {how}:\n{proc.stdout}{proc.stderr}')
+            report.append((name, call, len(points), counts['runs'], '-', '-', counts['reported'],
+                           '-', '-'))
+        shutil.rmtree(scratch)
+    return report, faults
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ('kelmora', 'physmem'):
+        sys.exit(__doc__)
+    if shutil.which('strace') is None:
+        cannot_run('strace is not installed')
+    program, binary = sys.argv[1], os.path.abspath(sys.argv[2])
+    report, faults = kelmora(binary) if program == 'kelmora' else physmem(binary)
+    head = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')
+    print(f'{program}: injection points and outcomes')
+    print('{:<15} {:<8} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*head))
+    for row in report:
+        print('{:<15} {:<8} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*row))
+    tried = sum(row[3] for row in report)
+    lost = sum(row[8] for row in report if row[8] != '-')
+    print(f'total: {tried} injections, {lost} lost profiles, {len(faults)} faults')
+    for fault in faults:
+        print('FAULT: ' + fault)
+    return 1 if faults or tried == 0 else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
