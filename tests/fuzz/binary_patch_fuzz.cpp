@@ -1,0 +1,51 @@
+// A supplicant file and a binary profile: the restored record is 216 bytes, the network
+// fields hold the new settings and every other byte is the one read.
+#include "binary_profile.h"
+#include "scratch.h"
+#include "settings.h"
+#include "supplicant.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+void put_le32(std::string &record, std::size_t offset, int32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        record[offset + i] = static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    scratch::quiet();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
+    const scratch::Split input = scratch::split(data, size);
+    network_settings = {};
+    if (parse_supplicant_config(scratch::put("wpa.conf", input.supplicant).c_str()) < 0) {
+        return 0; // the run stops before the profile
+    }
+    const std::string path = scratch::put("p.bin", input.profile);
+    const int result = binary_profile_restore(path.c_str());
+    const std::string after = scratch::get(path);
+
+    const std::size_t ssid = std::strlen(network_settings.ssid);
+    const std::size_t key = std::strlen(network_settings.key);
+    FUZZ_CHECK(ssid <= 35);
+    if (key > 135 || input.profile.size() < kRecordSize) {
+        FUZZ_CHECK(result < 0 && after == input.profile); // refused, file untouched
+        return 0;
+    }
+    FUZZ_CHECK(result == 0 && after.size() == kRecordSize);
+    std::string want(input.profile.substr(0, kRecordSize));
+    want.replace(36, ssid + 1, network_settings.ssid, ssid + 1);
+    put_le32(want, 72, network_settings.auth_mode);
+    put_le32(want, 76, network_settings.encrypt_type);
+    want.replace(80, key + 1, network_settings.key, key + 1);
+    FUZZ_CHECK(want.size() == kRecordSize && after == want);
+    return 0;
+}

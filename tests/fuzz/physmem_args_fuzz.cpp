@@ -1,0 +1,104 @@
+// physmem's command-line numbers read as the C library's strtoul/strtol would on the
+// 32-bit device, and its dump is byte for byte what printf would print. (The option
+// handling itself opens /dev/mem first, so it is left to the end-to-end cases.)
+#include "hexdump.h"
+#include "number.h"
+#include "scratch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool is_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The magnitude after blanks and one sign, read by the host's 64-bit strtoull; a second
+// blank or sign ends the number before it starts.
+uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow) {
+    while (is_space(*text)) {
+        ++text;
+    }
+    *negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    *overflow = false;
+    if (is_space(*text) || *text == '-' || *text == '+') {
+        return 0;
+    }
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, nullptr, base);
+    *overflow = errno == ERANGE;
+    return value;
+}
+
+uint32_t strtoul32(const char *text) {
+    bool negative, overflow;
+    const uint64_t value = magnitude(text, 16, &negative, &overflow);
+    if (overflow || value > UINT32_MAX) {
+        return UINT32_MAX;
+    }
+    return negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+}
+
+int32_t strtol32(const char *text) {
+    bool negative, overflow;
+    const uint64_t value = magnitude(text, 10, &negative, &overflow);
+    if (negative) {
+        return overflow || value >= uint64_t{1} << 31 ? INT32_MIN : -static_cast<int32_t>(value);
+    }
+    return overflow || value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+std::string printf_dump(const std::vector<uint32_t> &words, uint32_t address) {
+    std::string text;
+    char piece[32];
+    for (std::size_t i = 0; i < words.size(); ++i, address += 4) {
+        if (i == 0 || address % 16 == 0) {
+            std::snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
+            text += piece;
+        }
+        std::snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
+        text += piece;
+    }
+    return text + "\n";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
+    const std::string word(reinterpret_cast<const char *>(data), size); // up to a NUL
+    FUZZ_CHECK(read_hex32(word.c_str()) == strtoul32(word.c_str()));
+    FUZZ_CHECK(read_size(word.c_str()) == strtol32(word.c_str()));
+    if (size < 4) {
+        return 0;
+    }
+
+    // The input's bytes as up to 64 words, at an address from its first four.
+    const uint32_t address =
+        (data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24) & ~3u;
+    const uint64_t room = ((uint64_t{1} << 32) - address) / 4; // words below 4 GiB
+    const auto count =
+        static_cast<std::size_t>(std::min<uint64_t>(std::min<std::size_t>(size / 4, 64), room));
+    std::vector<uint32_t> words(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::memcpy(&words[i], data + (4 * i) % (size - size % 4), 4);
+    }
+    char *text = nullptr;
+    std::size_t length = 0;
+    FILE *out = open_memstream(&text, &length);
+    FUZZ_CHECK(out != nullptr);
+    FUZZ_CHECK(dump_words(out, words.data(), address, static_cast<uint32_t>(count)) == 0);
+    std::fclose(out);
+    FUZZ_CHECK(std::string(text, length) == printf_dump(words, address));
+    std::free(text);
+    return 0;
+}
