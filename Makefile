@@ -1,5 +1,5 @@
 # Thin front end over the CMake presets.
-PRESETS ?= default asan armv5
+PRESETS ?= default asan armv5 fuzz
 JOBS ?= $(shell nproc)
 
 .PHONY: example check bundle deps build clean $(addprefix preset-,$(PRESETS))
