@@ -30,6 +30,8 @@ for dir in "$cases"/kelmora/*/in "$cases"/physmem/*; do
         ext=txt; [ "$name" = binary_patch ] && ext=bin
         profile=$(find "$dir" -maxdepth 1 -type f -name "*.$ext" | head -1)
         [ -n "$conf" ] && [ -n "$profile" ] && pair "$conf" "$profile" "$seeds/$i" ;;
+    physmem_request)
+        [ -f "$dir/args" ] && perl -pe 'chomp if eof; s/\n/\0/' "$dir/args" >"$seeds/$i" ;;
     physmem_args)
         for f in args mem; do
             [ -f "$dir/$f" ] && tr '\n' '\0' <"$dir/$f" | split -t '\0' -l 1 - "$seeds/$i-$f-"

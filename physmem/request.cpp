@@ -1,0 +1,65 @@
+#include "request.h"
+
+#include "number.h"
+
+#include <getopt.h>
+
+ReadPlan plan_read(uint32_t address, uint32_t bytes) {
+    ReadPlan plan{};
+    plan.page_start = address & ~(page_size - 1);
+    // Cannot wrap: the offset is below a page and the range ends at 4 GiB at the most.
+    const uint64_t end = uint64_t{address} - plan.page_start + bytes;
+    plan.length = static_cast<uint32_t>((end + page_size - 1) & ~uint64_t{page_size - 1});
+    // One word per started 4 bytes from the word holding address: the last one ends at
+    // most 3 bytes past the range, still inside the last page.
+    plan.first_word = address & ~3u;
+    plan.word_count = bytes / 4 + (bytes % 4 != 0 ? 1 : 0);
+    return plan;
+}
+
+Request parse_request(int argc, char **argv) {
+    static const option no_long_options[] = {{nullptr, 0, nullptr, 0}};
+    Request request{};
+    bool writing = false;
+    int shift = 0;
+    for (int c; (c = getopt_long(argc, argv, "r:w:h", no_long_options, nullptr)) != -1;) {
+        switch (c) {
+        case 'w':
+            writing = true;
+            shift = 1;
+            break;
+        case 'r':
+            shift = 1;
+            break;
+        case 'h':
+            request.kind = RequestKind::usage;
+            return request;
+        default:
+            request.kind = RequestKind::bad_option;
+            // A long option leaves no letter behind; '-' is the one a plain getopt names.
+            request.option = optopt != 0 ? optopt : '-';
+            return request;
+        }
+    }
+
+    if (argc < shift + (writing ? 3 : 2)) {
+        request.kind = RequestKind::too_few;
+        return request;
+    }
+    request.address = read_hex32(argv[shift + 1]);
+    if (writing) {
+        request.value = read_hex32(argv[shift + 2]);
+        request.kind = request.address % 4 != 0 ? RequestKind::misaligned : RequestKind::write;
+        return request;
+    }
+    const int32_t size = argc > shift + 2 ? read_size(argv[shift + 2]) : 4;
+    if (size < 0) {
+        request.kind = RequestKind::negative_size;
+    } else if (uint64_t{request.address} + static_cast<uint32_t>(size) > uint64_t{1} << 32) {
+        request.kind = RequestKind::past_end;
+    } else {
+        request.kind = RequestKind::read;
+        request.size = static_cast<uint32_t>(size);
+    }
+    return request;
+}
