@@ -1,15 +1,7 @@
 # Sourced by the kernel tests: finds Debian's kernel and headers, and decides what a
 # missing tool means (a failure in CI, a skip elsewhere).
 
-# unavailable WHAT: stop the test for lack of WHAT.
-unavailable() {
-    if [ "${CI:-}" = true ]; then
-        echo "FAIL: $1 (CI must have it: scripts/install-deps.sh)" >&2
-        exit 1
-    fi
-    echo "SKIP: $1" >&2
-    exit 77
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../test-env.sh"
 
 # debian_kernel PACKAGE PREFIX: the kernel release that a Debian meta package pulls in.
 debian_kernel() {

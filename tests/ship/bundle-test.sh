@@ -5,7 +5,7 @@
 # bundled kelmora under LAUNCHER (the emulator), through the case runner.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/ship-env.sh"
+. "$here/../test-env.sh"
 build=$(cd "$1" && pwd) work=$2 readelf=$3
 top=$(cd "$here/../.." && pwd)
 emulator=${LAUNCHER:-}

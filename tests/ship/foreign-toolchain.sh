@@ -4,7 +4,7 @@
 # ARM glibc cross compiler) and the usual CMake variables, then checks the install tree.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/ship-env.sh"
+. "$here/../test-env.sh"
 src=$1 work=$2
 command -v arm-linux-gnueabi-g++ >/dev/null || unavailable "arm-linux-gnueabi-g++ is not installed"
 command -v qemu-arm >/dev/null || unavailable "qemu-arm is not installed"

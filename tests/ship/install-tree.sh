@@ -4,7 +4,7 @@
 # exactly the programs (as built) and the manual pages (as written), and that the
 # installed kelmora runs (through LAUNCHER when it is a device build).
 set -euo pipefail
-. "$(dirname "$0")/ship-env.sh"
+. "$(dirname "$0")/../test-env.sh"
 build=$(cd "$1" && pwd) work=$2
 top=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
 configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")

@@ -1,7 +1,7 @@
 #!/bin/bash
 # man-lint.sh PAGE...: every manual page passes mandoc's lint with nothing to say.
 set -euo pipefail
-. "$(dirname "$0")/ship-env.sh"
+. "$(dirname "$0")/../test-env.sh"
 command -v mandoc >/dev/null || unavailable "mandoc is not installed"
 status=0
 for page in "$@"; do
