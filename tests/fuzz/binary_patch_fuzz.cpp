@@ -1,9 +1,9 @@
 // A supplicant file and a binary profile: the restored record is 216 bytes, the network
 // fields hold the new settings and every other byte is the one read.
 #include "binary_profile.h"
+#include "restore_input.h"
 #include "scratch.h"
 #include "settings.h"
-#include "supplicant.h"
 
 #include <cstring>
 #include <string>
@@ -25,9 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const scratch::Split input = scratch::split(data, size);
-    network_settings = {};
-    if (parse_supplicant_config(scratch::put("wpa.conf", input.supplicant).c_str()) < 0) {
-        return 0; // the run stops before the profile
+    if (!read_supplicant_half(input)) {
+        return 0;
     }
     const std::string path = scratch::put("p.bin", input.profile);
     const int result = binary_profile_restore(path.c_str());

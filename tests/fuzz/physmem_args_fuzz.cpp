@@ -1,6 +1,6 @@
 // physmem's command-line numbers read as the C library's strtoul/strtol would on the
-// 32-bit device, and its dump is byte for byte what printf would print. (The option
-// handling itself opens /dev/mem first, so it is left to the end-to-end cases.)
+// 32-bit device, and its dump is byte for byte what printf would print. (The command
+// line as a whole has a target of its own.)
 #include "hexdump.h"
 #include "number.h"
 #include "scratch.h"

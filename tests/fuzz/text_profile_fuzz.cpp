@@ -1,8 +1,8 @@
 // A supplicant file and a text profile: the rebuilt profile is whole lines, each with a
 // key and one space, the rewritten keys holding the new settings.
+#include "restore_input.h"
 #include "scratch.h"
 #include "settings.h"
-#include "supplicant.h"
 #include "text_profile.h"
 
 #include <array>
@@ -47,9 +47,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const scratch::Split input = scratch::split(data, size);
-    network_settings = {};
-    if (parse_supplicant_config(scratch::put("wpa.conf", input.supplicant).c_str()) < 0) {
-        return 0; // the run stops before the profile
+    if (!read_supplicant_half(input)) {
+        return 0;
     }
     FUZZ_CHECK(text_profile_load(scratch::put("p.txt", input.profile).c_str()) == 0);
 
