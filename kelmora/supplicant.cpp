@@ -15,6 +15,13 @@ namespace {
 constexpr int kLineSize = 256;
 constexpr int kUnchanged = -1;
 
+// A psk block's part in the supplicant's defaults for the lines it leaves out.
+enum class Implied {
+    kNo,
+    kDefault, // its name's default, at the strongest the profile holds
+    kNever,   // an open or WEP network: nothing is implied
+};
+
 // Settings that map a fixed value to codes; kUnchanged leaves a code alone.
 struct CodeRule {
     std::string_view name;
@@ -22,18 +29,73 @@ struct CodeRule {
     int auth_mode;
     int encrypt_type;
     bool keeps_wpa2; // never lowers WPA2PSK to WPAPSK
+    Implied implied;
 };
 
 constexpr std::array<CodeRule, 8> kCodeRules{{
-    {"key_mgmt", "NONE", 0, kUnchanged, false},
-    {"key_mgmt", "WPA-PSK", 2, kUnchanged, true},
-    {"auth_alg", "SHARED", 1, kUnchanged, false},
-    {"proto", "WPA", 2, kUnchanged, false},
-    {"proto", "WPA2", 3, kUnchanged, false},
-    {"proto", "RSN", 3, 3, false},
-    {"pairwise", "TKIP", kUnchanged, 2, false},
-    {"pairwise", "CCMP", kUnchanged, 3, false},
+    {"key_mgmt", "NONE", 0, kUnchanged, false, Implied::kNever},
+    {"key_mgmt", "WPA-PSK", 2, kUnchanged, true, Implied::kDefault},
+    {"auth_alg", "SHARED", 1, kUnchanged, false, Implied::kNo},
+    {"proto", "WPA", 2, kUnchanged, false, Implied::kNo},
+    {"proto", "WPA2", 3, kUnchanged, false, Implied::kNo},
+    {"proto", "RSN", 3, 3, false, Implied::kDefault},
+    {"pairwise", "TKIP", kUnchanged, 2, false, Implied::kNo},
+    {"pairwise", "CCMP", kUnchanged, 3, false, Implied::kDefault},
 }};
+
+// The codes a block's own lines give, for each code the block may start with: its
+// implied lines come first but are known only once the whole block has been read.
+struct BlockCodes {
+    std::array<int, kCodeCount> auth_mode;
+    std::array<int, kCodeCount> encrypt_type;
+    std::array<bool, kCodeRules.size()> matched; // rules the block's lines set
+    bool psk;                                    // a psk line that is not a fault
+};
+
+BlockCodes start_block() {
+    return {{0, 1, 2, 3}, {0, 1, 2, 3}, {}, false};
+}
+
+int apply_auth_mode(const CodeRule &rule, int mode) {
+    if (rule.auth_mode == kUnchanged || (rule.keeps_wpa2 && mode == 3)) {
+        return mode;
+    }
+    return rule.auth_mode;
+}
+
+int apply_encrypt_type(const CodeRule &rule, int type) {
+    return rule.encrypt_type == kUnchanged ? type : rule.encrypt_type;
+}
+
+bool sets_name(const BlockCodes &block, std::string_view name) {
+    for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
+        if (block.matched[i] && kCodeRules[i].name == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A psk block without key_mgmt=NONE reads each of key_mgmt, proto and pairwise that it
+// does not set to a known value as the supplicant's default; then its own lines follow.
+void end_block(const BlockCodes &block) {
+    int mode = network_settings.auth_mode;
+    int type = network_settings.encrypt_type;
+    bool implies = block.psk;
+    for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
+        if (block.matched[i] && kCodeRules[i].implied == Implied::kNever) {
+            implies = false;
+        }
+    }
+    for (const CodeRule &rule : kCodeRules) {
+        if (implies && rule.implied == Implied::kDefault && !sets_name(block, rule.name)) {
+            mode = apply_auth_mode(rule, mode);
+            type = apply_encrypt_type(rule, type);
+        }
+    }
+    network_settings.auth_mode = block.auth_mode[static_cast<std::size_t>(mode)];
+    network_settings.encrypt_type = block.encrypt_type[static_cast<std::size_t>(type)];
+}
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') {
@@ -97,23 +159,26 @@ void set_key(std::string_view value) {
 }
 
 // Applies one "name=value" setting; false when the line is a fault in its block.
-bool apply_setting(std::string_view name, std::string_view value) {
+bool apply_setting(BlockCodes &block, std::string_view name, std::string_view value) {
     if (name == "ssid") {
         return value.empty() ? false : set_ssid(value);
     }
     if (name == "psk" || name == "wep_key0") {
+        block.psk = block.psk || name == "psk";
         set_key(value);
         return true;
     }
-    for (const CodeRule &rule : kCodeRules) {
+    for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
+        const CodeRule &rule = kCodeRules[i];
         if (rule.name != name || rule.value != value) {
             continue;
         }
-        if (rule.auth_mode != kUnchanged && !(rule.keeps_wpa2 && network_settings.auth_mode == 3)) {
-            network_settings.auth_mode = rule.auth_mode;
+        block.matched[i] = true;
+        for (int &mode : block.auth_mode) {
+            mode = apply_auth_mode(rule, mode);
         }
-        if (rule.encrypt_type != kUnchanged) {
-            network_settings.encrypt_type = rule.encrypt_type;
+        for (int &type : block.encrypt_type) {
+            type = apply_encrypt_type(rule, type);
         }
         break;
     }
@@ -121,7 +186,7 @@ bool apply_setting(std::string_view name, std::string_view value) {
 }
 
 // Judges one line inside a block; false when it is a fault.
-bool read_block_line(const char *line) {
+bool read_block_line(BlockCodes &block, const char *line) {
     const char *equals = std::strchr(line, '=');
     if (equals == nullptr) {
         return false;
@@ -131,7 +196,7 @@ bool read_block_line(const char *line) {
     if (!value.empty() && value.front() == '"' && value.find('"', 1) == std::string_view::npos) {
         return false;
     }
-    return apply_setting(name, value);
+    return apply_setting(block, name, value);
 }
 
 } // namespace
@@ -150,6 +215,7 @@ int parse_supplicant_config(const char *path) {
             continue;
         }
         int faults = 0;
+        BlockCodes block = start_block();
         for (;;) {
             if (read_config_line(inner, sizeof inner, stream, &line) == nullptr) {
                 ++bad_blocks; // never closed
@@ -159,8 +225,9 @@ int parse_supplicant_config(const char *path) {
                 bad_blocks += faults != 0 ? 1 : 0;
                 break;
             }
-            faults += read_block_line(line) ? 0 : 1;
+            faults += read_block_line(block, line) ? 0 : 1;
         }
+        end_block(block);
     }
     // A read error is not an end of file: half a file must not become a profile.
     if (std::ferror(stream)) {

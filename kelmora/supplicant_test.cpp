@@ -26,6 +26,11 @@ struct Case {
 const std::string kLong36 = std::string(36, 's');
 const std::string kLong35 = std::string(35, 's');
 
+// A block with an SSID, a passphrase and then the given lines, after the given text.
+std::string psk_block(const std::string &lines, const std::string &before = "") {
+    return before + "network={\nssid=\"n\"\npsk=\"pass\"\n" + lines + "}\n";
+}
+
 const std::vector<Case> kCases = {
     {"no block leaves start values", "ctrl_interface=/var/run\nssid=\"x\"\n", 0, "", 0, 0, ""},
     {"wpa2 block",
@@ -36,7 +41,7 @@ const std::vector<Case> kCases = {
     {"line without equals makes one bad block", "network={\nfoo\nbar\nssid=\"n\"\n}\n", -1, "n", 0,
      0, ""},
     {"unterminated quote is a fault", "network={\nssid=\"abc\n}\n", -1, "", 0, 0, ""},
-    {"unquoted 64 digit psk kept", "network={\npsk=" + std::string(64, 'f') + "\n}\n", 0, "", 0, 0,
+    {"unquoted 64 digit psk kept", "network={\npsk=" + std::string(64, 'f') + "\n}\n", 0, "", 3, 3,
      std::string(64, 'f')},
     {"RSN then WPA-PSK keeps mode 3", "network={\nproto=RSN\nkey_mgmt=WPA-PSK\n}\n", 0, "", 3, 3,
      ""},
@@ -50,7 +55,7 @@ const std::vector<Case> kCases = {
     {"brace with comment closes", "network={\n} # done\nssid=\"out\"\n", 0, "", 0, 0, ""},
     {"later block wins, earlier fields stay",
      "network={\nssid=\"one\"\npsk=\"k1\"\npairwise=TKIP\n}\nnetwork={\nssid=\"two\"\n}\n", 0,
-     "two", 0, 2, "k1"},
+     "two", 3, 2, "k1"},
     {"key_mgmt list changes nothing", "network={\nkey_mgmt=WPA-PSK WPA-EAP\n}\n", 0, "", 0, 0, ""},
     {"shared auth and wep key", "network={\nauth_alg=SHARED\nwep_key0=\"abcde\"\n}\n", 0, "", 1, 0,
      "abcde"},
@@ -70,9 +75,37 @@ const std::vector<Case> kCases = {
      0, 0, ""},
     {"empty ssid is a fault", "network={\nssid=\n}\n", -1, "", 0, 0, ""},
     {"empty quoted ssid", "network={\nssid=\"one\"\nssid=\"\"\n}\n", 0, "", 0, 0, ""},
-    {"empty psk clears key", "network={\npsk=\"k\"\npsk=\n}\n", 0, "", 0, 0, ""},
+    {"empty psk clears key", "network={\npsk=\"k\"\npsk=\n}\n", 0, "", 3, 3, ""},
     {"two bad blocks", "network={\nx\n}\nnetwork={\ny\n}\n", -2, "", 0, 0, ""},
-    {"quoted hash kept in psk", "network={\npsk=\"a#b\" # c\n}\n", 0, "", 0, 0, "a#b"},
+    {"quoted hash kept in psk", "network={\npsk=\"a#b\" # c\n}\n", 0, "", 3, 3, "a#b"},
+
+    // A psk block reads the key_mgmt, proto and pairwise it leaves out (or sets to a value
+    // not listed) as the supplicant's defaults WPA-PSK, RSN and CCMP, before its own lines.
+    {"psk only", psk_block(""), 0, "n", 3, 3, "pass"},
+    {"psk and WPA-PSK", psk_block("key_mgmt=WPA-PSK\n"), 0, "n", 3, 3, "pass"},
+    {"psk and WPA2", psk_block("proto=WPA2\n"), 0, "n", 3, 3, "pass"},
+    {"psk WPA-PSK WPA", psk_block("key_mgmt=WPA-PSK\nproto=WPA\n"), 0, "n", 2, 3, "pass"},
+    {"psk WPA-PSK TKIP", psk_block("key_mgmt=WPA-PSK\npairwise=TKIP\n"), 0, "n", 3, 2, "pass"},
+    {"psk WPA-PSK WPA TKIP", psk_block("key_mgmt=WPA-PSK\nproto=WPA\npairwise=TKIP\n"), 0, "n", 2,
+     2, "pass"},
+    {"psk and RSN", psk_block("proto=RSN\n"), 0, "n", 3, 3, "pass"},
+    {"psk and lists", psk_block("key_mgmt=WPA-PSK WPA-EAP\nproto=WPA RSN\npairwise=CCMP TKIP\n"), 0,
+     "n", 3, 3, "pass"},
+    {"psk and SAE", psk_block("key_mgmt=SAE\n"), 0, "n", 3, 3, "pass"},
+    {"psk and NONE", psk_block("key_mgmt=NONE\n"), 0, "n", 0, 0, "pass"},
+    {"NONE anywhere in the block implies nothing",
+     "network={\nkey_mgmt=NONE\npsk=\"k\"\nproto=WPA\n}\n", 0, "", 2, 0, "k"},
+    {"own lines follow the carried mode in file order",
+     psk_block("proto=WPA\nkey_mgmt=WPA-PSK\n", "network={\nproto=WPA2\npairwise=TKIP\n}\n"), 0,
+     "n", 2, 3, "pass"},
+    {"implied lines override the carried codes",
+     "network={\nproto=WPA\npairwise=TKIP\n}\n" + psk_block(""), 0, "n", 3, 3, "pass"},
+    {"implied in a bad block", psk_block("junk\n"), -1, "n", 3, 3, "pass"},
+    {"implied in a never closed block", "network={\npsk=\"k\"\npairwise=TKIP\n", -1, "", 3, 2, "k"},
+    {"psk with open quote implies nothing", "network={\npsk=\"k\n}\n", -1, "", 0, 0, ""},
+    {"wep key implies nothing", "network={\nwep_key0=\"abcde\"\n}\n", 0, "", 0, 0, "abcde"},
+    {"blocks without psk stay as read",
+     psk_block("") + "network={\nssid=\"open\"\nkey_mgmt=NONE\n}\n", 0, "open", 0, 3, "pass"},
 };
 
 class Supplicant : public testing::TestWithParam<Case> {};
