@@ -71,6 +71,8 @@ const std::vector<Case> kCases = {
     {"hex ssid with DEL is a fault", "network={\nssid=7f41\n}\n", -1, "", 0, 0, ""},
     {"odd length unquoted ssid loses ends", "network={\nssid=abcde\n}\n", 0, "bcd", 0, 0, ""},
     {"non hex unquoted ssid loses ends", "network={\nssid=xhomex\n}\n", 0, "home", 0, 0, ""},
+    {"printf style ssid is not decoded", "network={\nssid=P\"lab\\x20net\"\n}\n", 0,
+     "\"lab\\x20net", 0, 0, ""},
     {"one character ssid is a fault", "network={\nssid=\"a\"\n}\nnetwork={\nssid=q\n}\n", -1, "a",
      0, 0, ""},
     {"empty ssid is a fault", "network={\nssid=\n}\n", -1, "", 0, 0, ""},
