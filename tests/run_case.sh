@@ -78,6 +78,8 @@ if [ -f "$case_dir/slow" ]; then
         echo "SKIP: needs strace"; exit 77
     fi
     tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
+    # LeakSanitizer cannot work under ptrace; the other sanitizers still do.
+    export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 fi
 during=
 if [ -f "$case_dir/during" ]; then
