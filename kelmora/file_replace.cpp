@@ -2,6 +2,7 @@
 
 #include "bounded_read.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -66,10 +67,10 @@ Content read_content(int fd) {
     }
     for (;;) {
         if (content.size == capacity) {
-            capacity = capacity != 0 ? capacity * 2 : 4096;
-            if (capacity > kReadLimit + 1) {
+            if (content.size > kReadLimit) {
                 return content;
             }
+            capacity = capacity != 0 ? std::min(capacity * 2, kReadLimit + 1) : 4096;
             char *bytes = static_cast<char *>(std::realloc(content.bytes, capacity));
             if (bytes == nullptr) {
                 return content;
