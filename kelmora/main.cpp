@@ -1,11 +1,13 @@
 // kelmora: restores the stored network profile from a supplicant configuration file.
 #include "binary_profile.h"
+#include "file_replace.h"
 #include "supplicant.h"
 #include "text_profile.h"
 
 #include <array>
 #include <cctype>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -103,10 +105,15 @@ int main(int argc, char **argv) {
         usage();
     }
 
+    // A reader that went away must not turn a finished save into a death by SIGPIPE: the
+    // exit status tells what happened to the profile, the summary is only a courtesy.
+    std::signal(SIGPIPE, SIG_IGN);
     if (parse_supplicant_config(input) < 0) {
         std::fputs("Read WPA file failure! \n", stderr);
         return kRunFailed;
     }
+    // Runs on the same profile take turns, from reading the old profile to the last save.
+    hold_profile(output);
     if (target->restore(output) < 0) {
         std::fputs("Can't restore file! \n", stderr);
         return kRunFailed;

@@ -1,5 +1,6 @@
 #include "supplicant.h"
 
+#include "bounded_read.h"
 #include "line_reader.h"
 #include "settings.h"
 
@@ -202,7 +203,7 @@ bool read_block_line(BlockCodes &block, const char *line) {
 } // namespace
 
 int parse_supplicant_config(const char *path) {
-    FILE *stream = std::fopen(path, "r");
+    FILE *stream = open_bounded_stream(path);
     if (stream == nullptr) {
         return -1;
     }

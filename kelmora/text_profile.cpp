@@ -1,5 +1,6 @@
 #include "text_profile.h"
 
+#include "bounded_read.h"
 #include "file_replace.h"
 #include "line_reader.h"
 #include "settings.h"
@@ -95,7 +96,7 @@ int text_profile_load(const char *path) {
     if (path == nullptr) {
         return -1;
     }
-    FILE *stream = std::fopen(path, "r");
+    FILE *stream = open_bounded_stream(path);
     if (stream == nullptr) {
         std::printf("Open file fail - %s\n", path);
         return -2;

@@ -14,6 +14,10 @@
 #   out/      the work directory afterwards (absent: exactly in/, untouched)
 #   verify    optional bash run in the work directory afterwards; must exit 0
 #   user      optional user name: the program runs as that user (root only)
+#   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS): the program
+#             runs under strace with it, to hold it inside a window
+#   during    optional bash run in the work directory while the program runs (to act
+#             inside the window that slow opens); must exit 0
 #   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
 #             program sees as /dev/mem, in a private /dev holding only null, zero, full,
 #             random and urandom besides (mount namespace, root only); the single word
@@ -67,11 +71,29 @@ if [ -f "$case_dir/user" ]; then
     as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
     chmod 711 "$work"
 fi
+tracer=()
+if [ -f "$case_dir/slow" ]; then
+    if ! command -v strace >/dev/null; then
+        [ "${CI:-}" = true ] && { echo "FAIL: needs strace"; exit 1; }
+        echo "SKIP: needs strace"; exit 77
+    fi
+    tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
+    # LeakSanitizer cannot work under ptrace; the other sanitizers still do.
+    export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+fi
+during=
+if [ -f "$case_dir/during" ]; then
+    (cd "$work/run" && exec bash "$case_dir/during") &
+    during=$!
+fi
 # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-(cd "$work/run" && exec "${as_user[@]}" $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
+(cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
 status=$?
+during_status=0
+[ -n "$during" ] && { wait "$during" || during_status=$?; }
 
 fail=0
+[ "$during_status" = 0 ] || { echo "FAIL: during (status $during_status)"; fail=1; }
 expect() { # name expected-file actual-file
     if ! cmp -s "$2" "$3"; then
         echo "FAIL: $1 differs"; diff -a -u "$2" "$3" | head -40; fail=1

@@ -36,20 +36,26 @@ TARGETS = {
 
 # What a failure of each role in a kelmora run leads to (roles: see kelmora_roles).
 # "none": the tool goes on and succeeds, "stdout": the summary is lost, nothing else.
+# A key ROLE:ERROR holds for that error only.
 OUTCOMES = {
     'open-input': 'no-settings', 'read-input': 'no-settings', 'close-input': 'none',
+    # Without the lock the run goes on unheld.
+    'open-lock': 'none', 'flock-lock': 'none', 'close-lock': 'none',
     'open-profile-r': 'load-open', 'read-profile-r': 'load-read', 'close-profile-r': 'none',
-    'open-profile-w': 'save-open', 'close-profile-w': 'none',
-    # Without a temporary file, or without the owner on it, the profile is written in place.
-    'open-temp': 'none', 'fchown-temp': 'none', 'close-temp-unused': 'none',
-    'fchmod-temp': 'save-write', 'write-temp': 'save-write', 'fsync-temp': 'save-write',
-    'close-temp': 'save-write', 'rename-temp': 'save-write',
-    'open-dir': 'save-write', 'fsync-dir': 'save-write', 'close-dir': 'none',
-    'write-inplace': 'save-write', 'fsync-inplace': 'save-write', 'close-inplace': 'save-write',
+    'open-profile-w': 'save-open', 'close-profile-w': 'none', 'flistxattr-profile-w': 'none',
+    # Without a directory, a temporary file, the owner or the attributes on it, or where
+    # the rename is refused as for a bind mount, the profile is written in place.
+    'open-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none', 'flistxattr-temp': 'none',
+    'renameat-temp:EXDEV': 'none', 'flock-temp': 'none', 'close-temp': 'none',
+    'write-temp': 'save-write', 'fsync-temp': 'save-write', 'fchmod-temp': 'save-write',
+    'renameat-temp': 'save-write', 'fsync-dir': 'save-write', 'close-dir': 'none',
+    'read-inplace': 'save-write', 'write-inplace': 'save-write',
+    'ftruncate-inplace': 'save-write', 'fsync-inplace': 'save-write', 'close-inplace': 'none',
     'write-stdout': 'stdout', 'writev-stdout': 'stdout',
 }
-# Roles after which the new content is in the profile.
-LANDING = {'rename-temp', 'write-inplace'}
+# Roles after which the new content is in the profile: for good after a rename, and
+# after an in-place write only until a reported failure puts the old bytes back.
+LANDING = {'renameat-temp', 'write-inplace'}
 
 # A refused mapping ends with the status this case expects for one.
 MMAP_REFUSED_CASE = 'size-zero-page'
@@ -99,7 +105,7 @@ def strace(injections, command, trace=os.devnull, **kw):
 
 def kelmora_roles(events, input_name, profile_name):
     """The role of each event of a plain run, and which save (1, 2) it belongs to."""
-    temp_name = '.' + profile_name + '.tmp'
+    is_temp = temp_pattern(profile_name).match
     fds = {1: 'stdout', 2: 'stdout'}
     written = set()
     save = 0
@@ -110,10 +116,12 @@ def kelmora_roles(events, input_name, profile_name):
             base = os.path.basename(quoted_path(args))
             if 'O_DIRECTORY' in args:
                 kind = 'dir'
-            elif base == temp_name:
+            elif is_temp(base):
                 kind = 'temp'
+            elif base == profile_name and 'O_NONBLOCK' in args:
+                kind = 'lock'
             elif base == profile_name:
-                kind = 'profile-w' if 'O_WRONLY' in args else 'profile-r'
+                kind = 'profile-w' if 'O_RDWR' in args or 'O_WRONLY' in args else 'profile-r'
             elif base == input_name:
                 kind = 'input'
             else:
@@ -124,16 +132,17 @@ def kelmora_roles(events, input_name, profile_name):
             if ret is not None and ret >= 0:
                 fds[ret] = kind
             role = 'open-' + kind
-        elif call == 'rename':
-            role = 'rename-temp' if os.path.basename(quoted_path(args)) == temp_name else None
-        elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close'):
+        elif call == 'renameat':
+            role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
+        elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
+                      'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr'):
             kind = fds.get(int(args.split(',')[0]), 'other')
             if call == 'write':
                 written.add(kind)
-            if kind == 'profile-w' and (call != 'close' or 'profile-w' in written):
+            if kind == 'profile-w' and call in ('read', 'write', 'ftruncate', 'fsync'):
                 kind = 'inplace'
-            elif call == 'close' and kind == 'temp' and 'temp' not in written:
-                kind = 'temp-unused'
+            elif kind == 'profile-w' and call == 'close' and 'profile-w' in written:
+                kind = 'inplace'
             role = f'{call}-{kind}'
         roles.append((call, role, save))
     return roles
@@ -158,6 +167,11 @@ def expected(outcome, target, save, summary, path):
     return 252, out, "Can't write to file! \n"
 
 
+def temp_pattern(profile_name):
+    """Temporary files of a profile: ".NAME.PID.tmp"."""
+    return re.compile(r'\.' + re.escape(profile_name) + r'\.\d+\.tmp$')
+
+
 def read_file(path):
     with open(path, 'rb') as f:
         return f.read()
@@ -179,7 +193,7 @@ def kelmora(binary):
         with open(os.path.join(case_dir, 'stdout')) as f:
             summary = f.read()
         files = sorted(os.listdir(os.path.join(case_dir, 'in')))
-        temp_name = '.' + os.path.basename(path) + '.tmp'
+        is_temp = temp_pattern(os.path.basename(path)).match
         always = [] if always == '-' else ['inject=' + always]
         fixed = {a.split('=')[1].split(':')[0] for a in always}
 
@@ -188,23 +202,30 @@ def kelmora(binary):
             shutil.copytree(os.path.join(case_dir, 'in'), work, dirs_exist_ok=True)
             return work
 
-        def check(point, work, proc, outcome, save, landed):
+        def check(point, work, proc, outcome, save, landed, kept):
             """Compares a finished run with its expectation; returns the content seen."""
             problems = []
             killed = proc.returncode == -9
             content = read_file(os.path.join(work, path))
             seen = 'new' if content == new else 'old' if content == old else 'lost'
             status, out, err = expected(outcome, target, save, summary, path)
-            # A killed run stops where it was; a finished one may have landed it since.
-            want = 'new' if landed or (status == 0 and not killed) else 'old'
+            # A killed run stops where it was; a finished one keeps what landed for good.
+            if killed:
+                want = 'new' if landed else 'old'
+            else:
+                want = 'new' if kept or status == 0 else 'old'
             if seen != want:
                 problems.append(f'profile holds {seen} content, expected {want}')
             if os.stat(os.path.join(work, path)).st_mode != mode:
                 problems.append('profile mode changed')
             left = sorted(set(os.listdir(work)) - set(files))
             if killed:
-                if left not in ([], [temp_name]):
+                if len(left) > 1 or not all(is_temp(t) for t in left):
                     problems.append(f'left after a kill: {left}')
+                for t in left:  # the key stays private until the content is complete
+                    if os.stat(os.path.join(work, t)).st_mode & 0o777 != 0o600 and \
+                            read_file(os.path.join(work, t)) != new:
+                        problems.append(f'{t} left readable with partial content')
                 rerun = strace(always, [binary] + args, cwd=work)
                 if rerun.returncode != 0 or read_file(os.path.join(work, path)) != new:
                     problems.append(f'next run: status {rerun.returncode}, profile not new')
@@ -244,17 +265,20 @@ def kelmora(binary):
             counts = defaultdict(int)
             for when, index in enumerate(points, 1):
                 _, role, save = roles[index]
-                outcome = OUTCOMES.get(role)
-                if outcome is None:
+                if role not in OUTCOMES:
                     faults.append(f'{name} {call}#{when}: no expectation for role {role}')
                     continue
                 landed = any(r in LANDING for _, r, _ in roles[:index])
+                # Kept after a reported failure: an earlier save's content, or a rename done.
+                kept = any(r in LANDING and s < save or r == 'renameat-temp' and s == save
+                           for _, r, s in roles[:index])
                 for how in hows:
+                    outcome = OUTCOMES.get(f'{role}:{how}', OUTCOMES[role])
                     work = fresh()
                     proc = strace(always + [injection(call, how, when)],
                                   [binary] + args, cwd=work)
                     seen, killed = check(f'{call}#{when} ({role}) {how}', work, proc, outcome,
-                                         save, landed)
+                                         save, landed, kept)
                     if killed != (how == 'KILL'):
                         faults.append(f'{name} {call}#{when} {how}: status {proc.returncode}')
                     shutil.rmtree(work)
@@ -334,9 +358,9 @@ def main():
     report, faults = kelmora(binary) if program == 'kelmora' else physmem(binary)
     head = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')
     print(f'{program}: injection points and outcomes')
-    print('{:<15} {:<8} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*head))
+    print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*head))
     for row in report:
-        print('{:<15} {:<8} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*row))
+        print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*row))
     tried = sum(row[3] for row in report)
     lost = sum(row[8] for row in report if row[8] != '-')
     print(f'total: {tried} injections, {lost} lost profiles, {len(faults)} faults')

@@ -1,0 +1,59 @@
+#include "bounded_read.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+struct BoundedFile {
+    int fd;
+    std::size_t left; // bytes still allowed, one more than the limit at the start
+};
+
+ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
+    auto *file = static_cast<BoundedFile *>(cookie);
+    if (size > file->left) {
+        size = file->left;
+    }
+    ssize_t n;
+    do {
+        n = read(file->fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) {
+        file->left -= static_cast<std::size_t>(n);
+        if (file->left == 0) {
+            errno = EFBIG;
+            return -1;
+        }
+    }
+    return n;
+}
+
+int bounded_close(void *cookie) {
+    auto *file = static_cast<BoundedFile *>(cookie);
+    const int result = close(file->fd);
+    std::free(file);
+    return result;
+}
+
+} // namespace
+
+FILE *open_bounded_stream(const char *path) {
+    auto *file = static_cast<BoundedFile *>(std::malloc(sizeof(BoundedFile)));
+    if (file == nullptr) {
+        return nullptr;
+    }
+    file->fd = open(path, O_RDONLY | O_CLOEXEC);
+    file->left = kReadLimit + 1;
+    if (file->fd >= 0) {
+        const cookie_io_functions_t functions{bounded_read, nullptr, nullptr, bounded_close};
+        if (FILE *stream = fopencookie(file, "r", functions)) {
+            return stream;
+        }
+        close(file->fd);
+    }
+    std::free(file);
+    return nullptr;
+}
