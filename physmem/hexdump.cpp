@@ -4,12 +4,12 @@
 
 namespace {
 
-constexpr char digits[] = "0123456789abcdef";
+constexpr char kDigits[] = "0123456789abcdef";
 
-// Eight lower-case hex digits, zero-padded.
+// Eight lower-case hex kDigits, zero-padded.
 void put_hex8(char *out, uint32_t value) {
     for (int i = 7; i >= 0; --i) {
-        out[i] = digits[value & 0xf];
+        out[i] = kDigits[value & 0xf];
         value >>= 4;
     }
 }
@@ -21,7 +21,7 @@ char *put_address(char *out, uint32_t address) {
     out[1] = 'x';
     put_hex8(out + 2, address);
     out[10] = ':';
-    return out + address_text_size;
+    return out + kAddressTextSize;
 }
 
 char *put_word(char *out, uint32_t value) {
@@ -32,13 +32,13 @@ char *put_word(char *out, uint32_t value) {
     // %8x pads with blanks: every leading zero but the last digit becomes a blank.
     int blanks = value == 0 ? 7 : __builtin_clz(value) / 4;
     memset(out + 3, ' ', static_cast<size_t>(blanks));
-    return out + word_text_size;
+    return out + kWordTextSize;
 }
 
 int dump_words(FILE *out, const volatile uint32_t *words, uint32_t address, uint32_t count) {
     // Filled and written in big pieces; the room left always fits one more line.
     char buffer[1 << 16];
-    constexpr size_t line_max = 1 + address_text_size + 4 * word_text_size;
+    constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * kWordTextSize;
     char *p = buffer;
     for (uint32_t i = 0; i < count; ++i, address += 4) {
         if (i == 0) {
@@ -48,10 +48,11 @@ int dump_words(FILE *out, const volatile uint32_t *words, uint32_t address, uint
             p = put_address(p, address);
         }
         p = put_word(p, words[i]);
-        if (static_cast<size_t>(buffer + sizeof buffer - p) < line_max) {
+        if (static_cast<size_t>(buffer + sizeof buffer - p) < kLineMax) {
             size_t n = static_cast<size_t>(p - buffer);
-            if (fwrite(buffer, 1, n, out) != n)
+            if (fwrite(buffer, 1, n, out) != n) {
                 return -1;
+            }
             p = buffer;
         }
     }

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-constexpr size_t address_text_size = 11; // "0x%08x:"
-constexpr size_t word_text_size = 11;    // "\t0x%8x"
+constexpr size_t kAddressTextSize = 11; // "0x%08x:"
+constexpr size_t kWordTextSize = 11;    // "\t0x%8x"
 
 // Both write exactly the bytes printf would, without a terminating NUL, and return the
 // position after them.

@@ -14,8 +14,9 @@ std::vector<uint32_t> sample_words() {
     std::vector<uint32_t> words = {0,       1,          0xf,        0x10,      0xffff,
                                    0x10000, 0x0fffffff, 0x10000000, 0xffffffff};
     std::mt19937 random(20261207);
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         words.push_back(static_cast<uint32_t>(random()) >> (random() % 32));
+    }
     return words;
 }
 
@@ -24,11 +25,11 @@ TEST(HexDump, WordAndAddressMatchPrintf) {
         char want[32];
         char got[32] = {};
         snprintf(want, sizeof want, "\t0x%8x", v);
-        ASSERT_EQ(put_word(got, v), got + word_text_size);
+        ASSERT_EQ(put_word(got, v), got + kWordTextSize);
         ASSERT_STREQ(got, want);
         memset(got, 0, sizeof got);
         snprintf(want, sizeof want, "0x%08x:", v);
-        ASSERT_EQ(put_address(got, v), got + address_text_size);
+        ASSERT_EQ(put_address(got, v), got + kAddressTextSize);
         ASSERT_STREQ(got, want);
     }
 }
@@ -67,10 +68,11 @@ TEST(HexDump, LayoutMatchesPrintf) {
         {0x1000, 0},     {0x1000, 1},     {0x1004, 4},         {0x100c, 2},         {0x1008, 9},
         {0xfffffff0, 4}, {0x7ffffffc, 3}, {0x20000004, 60000}, {0xfffc0000, 65536},
     };
-    for (const auto &r : ranges)
+    for (const auto &r : ranges) {
         EXPECT_EQ(dump_text(words.data(), r.address, r.count),
                   reference_dump(words.data(), r.address, r.count))
             << std::hex << r.address << " count " << std::dec << r.count;
+    }
 }
 
 } // namespace

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr const char *device = "/dev/mem";
-constexpr int refused = 1;
-constexpr int failed = 255;
+constexpr const char *kDevice = "/dev/mem";
+constexpr int kRefused = 1;
+constexpr int kFailed = 255;
 
 int mem_fd = -1;
 
@@ -30,7 +30,7 @@ void print_usage(const char *name) {
 void *map_pages(uint32_t page_start, uint32_t length, int protection) {
     void *base = mmap(nullptr, length, protection, MAP_SHARED, mem_fd, off_t{page_start});
     if (base == MAP_FAILED) {
-        fprintf(stderr, "%s mmap failed:%d\n", device, errno);
+        fprintf(stderr, "%s mmap failed:%d\n", kDevice, errno);
         return nullptr;
     }
     return base;
@@ -40,8 +40,9 @@ void *map_pages(uint32_t page_start, uint32_t length, int protection) {
 int mem_read(uint32_t address, uint32_t size) {
     const ReadPlan plan = plan_read(address, size);
     void *base = map_pages(plan.page_start, plan.length, PROT_READ);
-    if (base == nullptr)
-        return refused;
+    if (base == nullptr) {
+        return kRefused;
+    }
     auto *words = reinterpret_cast<const volatile uint32_t *>(static_cast<char *>(base) +
                                                               (plan.first_word - plan.page_start));
     dump_words(stdout, words, plan.first_word, plan.word_count);
@@ -49,10 +50,11 @@ int mem_read(uint32_t address, uint32_t size) {
 }
 
 int mem_write(uint32_t address, uint32_t value) {
-    uint32_t page_start = address & ~(page_size - 1);
-    void *base = map_pages(page_start, page_size, PROT_READ | PROT_WRITE);
-    if (base == nullptr)
-        return refused;
+    uint32_t page_start = address & ~(kPageSize - 1);
+    void *base = map_pages(page_start, kPageSize, PROT_READ | PROT_WRITE);
+    if (base == nullptr) {
+        return kRefused;
+    }
     auto *word =
         reinterpret_cast<volatile uint32_t *>(static_cast<char *>(base) + (address - page_start));
     *word = value;
@@ -64,35 +66,35 @@ int mem_write(uint32_t address, uint32_t value) {
 } // namespace
 
 int main(int argc, char **argv) {
-    mem_fd = open(device, O_RDWR | O_SYNC);
+    mem_fd = open(kDevice, O_RDWR | O_SYNC);
     if (mem_fd < 0) {
-        fprintf(stderr, "open device %s failed, errno = %d\n", device, errno);
-        return failed;
+        fprintf(stderr, "open device %s failed, errno = %d\n", kDevice, errno);
+        return kFailed;
     }
     const char *name = argc > 0 ? argv[0] : "physmem";
 
     const Request request = parse_request(argc, argv);
-    int status = refused;
+    int status = kRefused;
     switch (request.kind) {
     case RequestKind::usage:
         print_usage(name);
         return 0;
     case RequestKind::bad_option:
         fprintf(stderr, "no such option: '%c'\n", request.option);
-        return failed;
+        return kFailed;
     case RequestKind::too_few:
         fputs("too few arguments!\n", stderr);
         print_usage(name);
-        return refused;
+        return kRefused;
     case RequestKind::negative_size:
         fputs("the size must not be negative!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::past_end:
         fputs("the range must not pass 4G!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::misaligned:
         fputs("the address must be align to 4!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::read:
         status = mem_read(request.address, request.size);
         break;
