@@ -6,12 +6,21 @@ namespace {
 
 constexpr char kDigits[] = "0123456789abcdef";
 
-// Eight lower-case hex kDigits, zero-padded.
+// The room left in the text always fits one more line.
+constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * kWordTextSize;
+
+// Eight lower-case hex digits, zero-padded.
 void put_hex8(char *out, uint32_t value) {
     for (int i = 7; i >= 0; --i) {
         out[i] = kDigits[value & 0xf];
         value >>= 4;
     }
+}
+
+int write_text(Dump *dump) {
+    const size_t n = dump->used;
+    dump->used = 0;
+    return fwrite(dump->text, 1, n, dump->out) == n ? 0 : -1;
 }
 
 } // namespace
@@ -35,28 +44,43 @@ char *put_word(char *out, uint32_t value) {
     return out + kWordTextSize;
 }
 
-int dump_words(FILE *out, const volatile uint32_t *words, uint32_t address, uint32_t count) {
-    // Filled and written in big pieces; the room left always fits one more line.
-    char buffer[1 << 16];
-    constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * kWordTextSize;
-    char *p = buffer;
+void dump_start(Dump *dump, FILE *out, uint32_t address) {
+    dump->out = out;
+    dump->next_address = address;
+    dump->word_count = 0;
+    dump->used = 0;
+}
+
+int dump_add(Dump *dump, const uint32_t *words, uint32_t count) {
+    char *const end = dump->text + sizeof dump->text;
+    char *p = dump->text + dump->used;
+    uint32_t address = dump->next_address;
     for (uint32_t i = 0; i < count; ++i, address += 4) {
-        if (i == 0) {
+        if (dump->word_count + i == 0) {
             p = put_address(p, address);
         } else if (address % 16 == 0) {
             *p++ = '\n';
             p = put_address(p, address);
         }
         p = put_word(p, words[i]);
-        if (static_cast<size_t>(buffer + sizeof buffer - p) < kLineMax) {
-            size_t n = static_cast<size_t>(p - buffer);
-            if (fwrite(buffer, 1, n, out) != n) {
+        if (static_cast<size_t>(end - p) < kLineMax) {
+            dump->used = static_cast<size_t>(p - dump->text);
+            if (write_text(dump) != 0) {
                 return -1;
             }
-            p = buffer;
+            p = dump->text;
         }
     }
-    *p++ = '\n';
-    size_t n = static_cast<size_t>(p - buffer);
-    return fwrite(buffer, 1, n, out) == n ? 0 : -1;
+    dump->used = static_cast<size_t>(p - dump->text);
+    dump->next_address = address;
+    dump->word_count += count;
+    return 0;
+}
+
+int dump_finish(Dump *dump) {
+    dump->text[dump->used++] = '\n';
+    if (write_text(dump) != 0) {
+        return -1;
+    }
+    return fflush(dump->out) == 0 ? 0 : -1;
 }

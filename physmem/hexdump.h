@@ -15,6 +15,21 @@ constexpr size_t kWordTextSize = 11;    // "\t0x%8x"
 char *put_address(char *out, uint32_t address);
 char *put_word(char *out, uint32_t value);
 
-// Loads count words once each, in increasing order, and writes their dump; address is
-// that of words[0], a multiple of 4. Returns 0, or -1 when the stream refused a write.
-int dump_words(FILE *out, const volatile uint32_t *words, uint32_t address, uint32_t count);
+// A dump fed in pieces as the words are loaded; the text does not depend on where the
+// pieces end. It is written to the stream in big blocks.
+struct Dump {
+    FILE *out;
+    uint32_t next_address; // of the next word; a multiple of 4
+    uint32_t word_count;   // words added so far
+    size_t used;           // bytes of text not yet written
+    char text[1 << 16];
+};
+
+void dump_start(Dump *dump, FILE *out, uint32_t address);
+
+// Adds the next count words. Returns 0, or -1 when the stream refused a write.
+int dump_add(Dump *dump, const uint32_t *words, uint32_t count);
+
+// Writes the rest of the text and the final line feed, and flushes the stream. Returns
+// 0, or -1 when the stream refused a write.
+int dump_finish(Dump *dump);

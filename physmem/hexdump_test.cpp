@@ -1,5 +1,6 @@
 #include "hexdump.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -49,11 +50,17 @@ std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t cou
     return text + "\n";
 }
 
-std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count) {
+// The dump fed in pieces of at most piece words.
+std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, uint32_t piece) {
     char *text = nullptr;
     size_t length = 0;
     FILE *out = open_memstream(&text, &length);
-    EXPECT_EQ(dump_words(out, words, address, count), 0);
+    static Dump dump;
+    dump_start(&dump, out, address);
+    for (uint32_t done = 0; done < count; done += piece) {
+        EXPECT_EQ(dump_add(&dump, words + done, std::min(piece, count - done)), 0);
+    }
+    EXPECT_EQ(dump_finish(&dump), 0);
     fclose(out);
     std::string result(text, length);
     free(text);
@@ -68,10 +75,13 @@ TEST(HexDump, LayoutMatchesPrintf) {
         {0x1000, 0},     {0x1000, 1},     {0x1004, 4},         {0x100c, 2},         {0x1008, 9},
         {0xfffffff0, 4}, {0x7ffffffc, 3}, {0x20000004, 60000}, {0xfffc0000, 65536},
     };
+    // Pieces of one word, of a page, and not cut at all.
     for (const auto &r : ranges) {
-        EXPECT_EQ(dump_text(words.data(), r.address, r.count),
-                  reference_dump(words.data(), r.address, r.count))
-            << std::hex << r.address << " count " << std::dec << r.count;
+        for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
+            EXPECT_EQ(dump_text(words.data(), r.address, r.count, piece),
+                      reference_dump(words.data(), r.address, r.count))
+                << std::hex << r.address << " count " << std::dec << r.count << " piece " << piece;
+        }
     }
 }
 

@@ -4,8 +4,11 @@
 #include "request.h"
 
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,9 +17,76 @@ namespace {
 
 constexpr const char *kDevice = "/dev/mem";
 constexpr int kRefused = 1;
+constexpr int kStopped = 1; // a bus error or a failed write ended the job part-way
 constexpr int kFailed = 255;
+constexpr uint32_t kPageWords = kPageSize / 4;
 
 int mem_fd = -1;
+
+// A bus error (or segmentation fault) during an access jumps back to the access's
+// caller. While armed only the loads and stores of mapped words run, never a library
+// call, so leaving the handler by a jump is safe.
+sigjmp_buf fault_jump;
+volatile sig_atomic_t access_armed = 0;
+
+void on_fault(int /*signal*/) {
+    if (access_armed != 0) {
+        siglongjmp(fault_jump, 1);
+    }
+    // A fault anywhere else is a bug: the default action is back (SA_RESETHAND), so the
+    // instruction faults again and the process dies of it as it would have.
+}
+
+void catch_faults() {
+    struct sigaction action = {};
+    action.sa_handler = on_fault;
+    // Not blocked in the handler, so the jump need not restore the signal mask.
+    action.sa_flags = SA_NODEFER | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+    sigaction(SIGSEGV, &action, nullptr);
+}
+
+// Loads count words into to, one volatile load each, in increasing order. Returns how
+// many were loaded before one faulted: count when none did.
+uint32_t load_words(uint32_t *to, const volatile uint32_t *from, uint32_t count) {
+    volatile uint32_t loaded = 0;
+    if (sigsetjmp(fault_jump, 0) == 0) {
+        access_armed = 1;
+        for (uint32_t i = 0; i < count; ++i) {
+            to[i] = from[i];
+            // The word is stored before it is counted, whatever the compiler reorders.
+            __atomic_signal_fence(__ATOMIC_SEQ_CST);
+            loaded = i + 1;
+        }
+    }
+    access_armed = 0;
+    return loaded;
+}
+
+// Stores value at word, then loads it back into *stored; false when either faulted.
+bool store_word(volatile uint32_t *word, uint32_t value, uint32_t *stored) {
+    volatile bool done = false;
+    if (sigsetjmp(fault_jump, 0) == 0) {
+        access_armed = 1;
+        *word = value;
+        *stored = *word;
+        __atomic_signal_fence(__ATOMIC_SEQ_CST);
+        done = true;
+    }
+    access_armed = 0;
+    return done;
+}
+
+int bus_error(uint32_t address) {
+    fprintf(stderr, "bus error at 0x%08x\n", address);
+    return kStopped;
+}
+
+int output_failed() {
+    fprintf(stderr, "write to standard output failed: %s\n", strerror(errno));
+    return kStopped;
+}
 
 void print_usage(const char *name) {
     printf("Usage: %s [OPTION]... PHYSICAL_ADDRESS [SIZE|VALUE]...\n", name);
@@ -36,7 +106,8 @@ void *map_pages(uint32_t page_start, uint32_t length, int protection) {
     return base;
 }
 
-// Dumps the words of a checked range (see plan_read).
+// Dumps the words of a checked range (see plan_read). A page at a time is loaded and
+// then formatted, so a fault loses none of the words before it.
 int mem_read(uint32_t address, uint32_t size) {
     const ReadPlan plan = plan_read(address, size);
     void *base = map_pages(plan.page_start, plan.length, PROT_READ);
@@ -45,20 +116,42 @@ int mem_read(uint32_t address, uint32_t size) {
     }
     auto *words = reinterpret_cast<const volatile uint32_t *>(static_cast<char *>(base) +
                                                               (plan.first_word - plan.page_start));
-    dump_words(stdout, words, plan.first_word, plan.word_count);
-    return 0;
+    static Dump dump; // 64 KiB: kept off the stack
+    static uint32_t page[kPageWords];
+    dump_start(&dump, stdout, plan.first_word);
+    for (uint32_t done = 0; done < plan.word_count;) {
+        const uint32_t at = plan.first_word + 4 * done;
+        const uint32_t to_page_end = (kPageSize - at % kPageSize) / 4;
+        const uint32_t count =
+            plan.word_count - done < to_page_end ? plan.word_count - done : to_page_end;
+        const uint32_t loaded = load_words(page, words + done, count);
+        if (dump_add(&dump, page, loaded) != 0) {
+            return output_failed();
+        }
+        if (loaded < count) {
+            // The words before the fault, as a dump of their own; nothing if there were none.
+            if (dump.word_count > 0 && dump_finish(&dump) != 0) {
+                output_failed();
+            }
+            return bus_error(at + 4 * loaded);
+        }
+        done += count;
+    }
+    return dump_finish(&dump) == 0 ? 0 : output_failed();
 }
 
 int mem_write(uint32_t address, uint32_t value) {
-    uint32_t page_start = address & ~(kPageSize - 1);
+    const uint32_t page_start = address & ~(kPageSize - 1);
     void *base = map_pages(page_start, kPageSize, PROT_READ | PROT_WRITE);
     if (base == nullptr) {
         return kRefused;
     }
     auto *word =
         reinterpret_cast<volatile uint32_t *>(static_cast<char *>(base) + (address - page_start));
-    *word = value;
-    uint32_t stored = *word;
+    uint32_t stored = 0;
+    if (!store_word(word, value, &stored)) {
+        return bus_error(address);
+    }
     printf("0x%08x:\t0x%8x\n", address, stored);
     return 0;
 }
@@ -78,7 +171,8 @@ int main(int argc, char **argv) {
     switch (request.kind) {
     case RequestKind::usage:
         print_usage(name);
-        return 0;
+        status = 0;
+        break;
     case RequestKind::bad_option:
         fprintf(stderr, "no such option: '%c'\n", request.option);
         return kFailed;
@@ -96,12 +190,19 @@ int main(int argc, char **argv) {
         fputs("the address must be align to 4!\n", stderr);
         return kRefused;
     case RequestKind::read:
+        catch_faults();
         status = mem_read(request.address, request.size);
         break;
     case RequestKind::write:
+        catch_faults();
         status = mem_write(request.address, request.value);
         break;
     }
     close(mem_fd);
+    // A job is done when its output arrived: the usage or a write's echo may still be
+    // in the stream's buffer, or a line-buffered stream may have failed on its own.
+    if (status == 0 && (fflush(stdout) != 0 || ferror(stdout) != 0)) {
+        return output_failed();
+    }
     return status;
 }

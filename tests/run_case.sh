@@ -10,6 +10,8 @@
 #             mount namespace (root only); setup may fill it, a file ".fill" is ignored
 #   stdout, stderr   expected output (absent: empty); "PROG" stands for BIN, and a line
 #             "<libc-diagnostic>" in stderr matches whatever one line the C library prints
+#   stdout-to optional: a device for the program's standard output (stdout then expects
+#             nothing), or "|COMMAND": a pipe into COMMAND, whose output stdout expects
 #   status    expected exit status (absent: 0)
 #   out/      the work directory afterwards (absent: exactly in/, untouched)
 #   verify    optional bash run in the work directory afterwards; must exit 0
@@ -17,7 +19,7 @@
 #   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
 #             program sees as /dev/mem, in a private /dev holding only null, zero, full,
 #             random and urandom besides (mount namespace, root only); the single word
-#             "absent" leaves /dev/mem out
+#             "absent" leaves /dev/mem out, a line "size SIZE" (hex) makes it shorter
 #   mem-after the words the image must hold afterwards, and no other non-zero word
 #             (absent: exactly mem)
 set -u
@@ -67,9 +69,17 @@ if [ -f "$case_dir/user" ]; then
     as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
     chmod 711 "$work"
 fi
-# shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-(cd "$work/run" && exec "${as_user[@]}" $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
-status=$?
+run() {
+    # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
+    (cd "$work/run" && exec "${as_user[@]}" $LAUNCHER "$BIN" "${args[@]}" 2>"$work/stderr" </dev/null)
+}
+stdout_to=
+[ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
+case $stdout_to in
+'') run >"$work/stdout"; status=$? ;;
+'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout"; status=${PIPESTATUS[0]} ;;
+*) run >"$stdout_to"; status=$?; : >"$work/stdout" ;;
+esac
 
 fail=0
 expect() { # name expected-file actual-file
