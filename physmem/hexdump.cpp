@@ -17,12 +17,6 @@ void put_hex8(char *out, uint32_t value) {
     }
 }
 
-int write_text(Dump *dump) {
-    const size_t n = dump->used;
-    dump->used = 0;
-    return fwrite(dump->text, 1, n, dump->out) == n ? 0 : -1;
-}
-
 } // namespace
 
 char *put_address(char *out, uint32_t address) {
@@ -46,40 +40,44 @@ char *put_word(char *out, uint32_t value) {
 
 void dump_start(Dump *dump, FILE *out, uint32_t address) {
     dump->out = out;
-    dump->next_address = address;
+    dump->first_address = address;
     dump->word_count = 0;
     dump->used = 0;
 }
 
-int dump_add(Dump *dump, const uint32_t *words, uint32_t count) {
+uint32_t dump_add(Dump *dump, const volatile uint32_t *words, uint32_t count) {
+    // Kept in locals: the text written through p could alias any member.
     char *const end = dump->text + sizeof dump->text;
     char *p = dump->text + dump->used;
-    uint32_t address = dump->next_address;
-    for (uint32_t i = 0; i < count; ++i, address += 4) {
-        if (dump->word_count + i == 0) {
+    const uint32_t before = dump->word_count;
+    uint32_t address = dump->first_address + 4 * before;
+    uint32_t i = 0;
+    for (; i < count && static_cast<size_t>(end - p) >= kLineMax; ++i, address += 4) {
+        const uint32_t value = words[i];
+        if (before + i == 0) {
             p = put_address(p, address);
         } else if (address % 16 == 0) {
             *p++ = '\n';
             p = put_address(p, address);
         }
-        p = put_word(p, words[i]);
-        if (static_cast<size_t>(end - p) < kLineMax) {
-            dump->used = static_cast<size_t>(p - dump->text);
-            if (write_text(dump) != 0) {
-                return -1;
-            }
-            p = dump->text;
-        }
+        p = put_word(p, value);
+        dump->used = static_cast<size_t>(p - dump->text);
+        dump->word_count = before + i + 1;
+        // Stored now, not after the next load, whatever the compiler would reorder.
+        __atomic_signal_fence(__ATOMIC_SEQ_CST);
     }
-    dump->used = static_cast<size_t>(p - dump->text);
-    dump->next_address = address;
-    dump->word_count += count;
-    return 0;
+    return i;
+}
+
+int dump_write(Dump *dump) {
+    const size_t n = dump->used;
+    dump->used = 0;
+    return fwrite(dump->text, 1, n, dump->out) == n ? 0 : -1;
 }
 
 int dump_finish(Dump *dump) {
     dump->text[dump->used++] = '\n';
-    if (write_text(dump) != 0) {
+    if (dump_write(dump) != 0) {
         return -1;
     }
     return fflush(dump->out) == 0 ? 0 : -1;

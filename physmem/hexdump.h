@@ -15,20 +15,26 @@ constexpr size_t kWordTextSize = 11;    // "\t0x%8x"
 char *put_address(char *out, uint32_t address);
 char *put_word(char *out, uint32_t value);
 
-// A dump fed in pieces as the words are loaded; the text does not depend on where the
-// pieces end. It is written to the stream in big blocks.
+// A dump made in pieces. Each word is loaded once, as one volatile load, and after each
+// the text and the count are stored before the next load: when a load faults and the
+// fault handler jumps out of dump_add, the dump holds exactly the words before it.
 struct Dump {
     FILE *out;
-    uint32_t next_address; // of the next word; a multiple of 4
-    uint32_t word_count;   // words added so far
-    size_t used;           // bytes of text not yet written
+    uint32_t first_address; // a multiple of 4
+    uint32_t word_count;    // words in so far
+    size_t used;            // bytes of text not yet written
     char text[1 << 16];
 };
 
 void dump_start(Dump *dump, FILE *out, uint32_t address);
 
-// Adds the next count words. Returns 0, or -1 when the stream refused a write.
-int dump_add(Dump *dump, const uint32_t *words, uint32_t count);
+// Loads and formats the next words, at most count, until the text is full; returns how
+// many it took (at least one when count is not 0 and the text was just written). Never
+// calls the library, so a fault can be left by a jump.
+uint32_t dump_add(Dump *dump, const volatile uint32_t *words, uint32_t count);
+
+// Writes the text made so far. Returns 0, or -1 when the stream refused it.
+int dump_write(Dump *dump);
 
 // Writes the rest of the text and the final line feed, and flushes the stream. Returns
 // 0, or -1 when the stream refused a write.

@@ -50,15 +50,20 @@ std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t cou
     return text + "\n";
 }
 
-// The dump fed in pieces of at most piece words.
+// The dump made from pieces of at most piece words, written whenever the text is full.
 std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, uint32_t piece) {
     char *text = nullptr;
     size_t length = 0;
     FILE *out = open_memstream(&text, &length);
     static Dump dump;
     dump_start(&dump, out, address);
-    for (uint32_t done = 0; done < count; done += piece) {
-        EXPECT_EQ(dump_add(&dump, words + done, std::min(piece, count - done)), 0);
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t taken = dump_add(&dump, words + done, std::min(piece, count - done));
+        EXPECT_EQ(dump.word_count, done + taken);
+        done += taken;
+        if (taken == 0) {
+            EXPECT_EQ(dump_write(&dump), 0);
+        }
     }
     EXPECT_EQ(dump_finish(&dump), 0);
     fclose(out);

@@ -19,13 +19,13 @@ constexpr const char *kDevice = "/dev/mem";
 constexpr int kRefused = 1;
 constexpr int kStopped = 1; // a bus error or a failed write ended the job part-way
 constexpr int kFailed = 255;
-constexpr uint32_t kPageWords = kPageSize / 4;
 
 int mem_fd = -1;
 
-// A bus error (or segmentation fault) during an access jumps back to the access's
-// caller. While armed only the loads and stores of mapped words run, never a library
-// call, so leaving the handler by a jump is safe.
+// A bus error (or segmentation fault) during an access jumps back to where the access
+// was armed. While armed only this program's own code runs (the accesses, and the
+// formatting between loads), never a library call, so leaving the handler by a jump
+// is safe.
 sigjmp_buf fault_jump;
 volatile sig_atomic_t access_armed = 0;
 
@@ -47,23 +47,6 @@ void catch_faults() {
     sigaction(SIGSEGV, &action, nullptr);
 }
 
-// Loads count words into to, one volatile load each, in increasing order. Returns how
-// many were loaded before one faulted: count when none did.
-uint32_t load_words(uint32_t *to, const volatile uint32_t *from, uint32_t count) {
-    volatile uint32_t loaded = 0;
-    if (sigsetjmp(fault_jump, 0) == 0) {
-        access_armed = 1;
-        for (uint32_t i = 0; i < count; ++i) {
-            to[i] = from[i];
-            // The word is stored before it is counted, whatever the compiler reorders.
-            __atomic_signal_fence(__ATOMIC_SEQ_CST);
-            loaded = i + 1;
-        }
-    }
-    access_armed = 0;
-    return loaded;
-}
-
 // Stores value at word, then loads it back into *stored; false when either faulted.
 bool store_word(volatile uint32_t *word, uint32_t value, uint32_t *stored) {
     volatile bool done = false;
@@ -71,7 +54,6 @@ bool store_word(volatile uint32_t *word, uint32_t value, uint32_t *stored) {
         access_armed = 1;
         *word = value;
         *stored = *word;
-        __atomic_signal_fence(__ATOMIC_SEQ_CST);
         done = true;
     }
     access_armed = 0;
@@ -106,8 +88,8 @@ void *map_pages(uint32_t page_start, uint32_t length, int protection) {
     return base;
 }
 
-// Dumps the words of a checked range (see plan_read). A page at a time is loaded and
-// then formatted, so a fault loses none of the words before it.
+// Dumps the words of a checked range (see plan_read). After a fault the dump holds the
+// words before it, which are printed as a dump of their own (nothing if none).
 int mem_read(uint32_t address, uint32_t size) {
     const ReadPlan plan = plan_read(address, size);
     void *base = map_pages(plan.page_start, plan.length, PROT_READ);
@@ -116,26 +98,22 @@ int mem_read(uint32_t address, uint32_t size) {
     }
     auto *words = reinterpret_cast<const volatile uint32_t *>(static_cast<char *>(base) +
                                                               (plan.first_word - plan.page_start));
-    static Dump dump; // 64 KiB: kept off the stack
-    static uint32_t page[kPageWords];
+    static Dump dump; // 64 KiB: kept off the stack, and intact after a jump
     dump_start(&dump, stdout, plan.first_word);
-    for (uint32_t done = 0; done < plan.word_count;) {
-        const uint32_t at = plan.first_word + 4 * done;
-        const uint32_t to_page_end = (kPageSize - at % kPageSize) / 4;
-        const uint32_t count =
-            plan.word_count - done < to_page_end ? plan.word_count - done : to_page_end;
-        const uint32_t loaded = load_words(page, words + done, count);
-        if (dump_add(&dump, page, loaded) != 0) {
+    if (sigsetjmp(fault_jump, 0) != 0) {
+        access_armed = 0;
+        if (dump.word_count > 0 && dump_finish(&dump) != 0) {
+            output_failed();
+        }
+        return bus_error(plan.first_word + 4 * dump.word_count);
+    }
+    while (dump.word_count < plan.word_count) {
+        access_armed = 1;
+        dump_add(&dump, words + dump.word_count, plan.word_count - dump.word_count);
+        access_armed = 0;
+        if (dump.word_count < plan.word_count && dump_write(&dump) != 0) {
             return output_failed();
         }
-        if (loaded < count) {
-            // The words before the fault, as a dump of their own; nothing if there were none.
-            if (dump.word_count > 0 && dump_finish(&dump) != 0) {
-                output_failed();
-            }
-            return bus_error(at + 4 * loaded);
-        }
-        done += count;
     }
     return dump_finish(&dump) == 0 ? 0 : output_failed();
 }

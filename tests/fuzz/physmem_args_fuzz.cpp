@@ -96,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     std::size_t length = 0;
     FILE *out = open_memstream(&text, &length);
     FUZZ_CHECK(out != nullptr);
-    // Fed in two pieces, cut where the input's fifth byte says.
+    // Made from two pieces, cut where the input's fifth byte says.
     static Dump dump;
     const auto cut = static_cast<uint32_t>(size > 4 ? data[4] % (count + 1) : 0);
     dump_start(&dump, out, address);
-    FUZZ_CHECK(dump_add(&dump, words.data(), cut) == 0);
-    FUZZ_CHECK(dump_add(&dump, words.data() + cut, static_cast<uint32_t>(count) - cut) == 0);
+    FUZZ_CHECK(dump_add(&dump, words.data(), cut) == cut);
+    FUZZ_CHECK(dump_add(&dump, words.data() + cut, static_cast<uint32_t>(count) - cut) ==
+               count - cut);
     FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
     FUZZ_CHECK(std::string(text, length) == printf_dump(words, address));
