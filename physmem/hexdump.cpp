@@ -4,12 +4,15 @@
 
 namespace {
 
-constexpr char digits[] = "0123456789abcdef";
+constexpr char kDigits[] = "0123456789abcdef";
+
+// The room left in the text always fits one more line.
+constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * kWordTextSize;
 
 // Eight lower-case hex digits, zero-padded.
 void put_hex8(char *out, uint32_t value) {
     for (int i = 7; i >= 0; --i) {
-        out[i] = digits[value & 0xf];
+        out[i] = kDigits[value & 0xf];
         value >>= 4;
     }
 }
@@ -21,7 +24,7 @@ char *put_address(char *out, uint32_t address) {
     out[1] = 'x';
     put_hex8(out + 2, address);
     out[10] = ':';
-    return out + address_text_size;
+    return out + kAddressTextSize;
 }
 
 char *put_word(char *out, uint32_t value) {
@@ -32,30 +35,50 @@ char *put_word(char *out, uint32_t value) {
     // %8x pads with blanks: every leading zero but the last digit becomes a blank.
     int blanks = value == 0 ? 7 : __builtin_clz(value) / 4;
     memset(out + 3, ' ', static_cast<size_t>(blanks));
-    return out + word_text_size;
+    return out + kWordTextSize;
 }
 
-int dump_words(FILE *out, const volatile uint32_t *words, uint32_t address, uint32_t count) {
-    // Filled and written in big pieces; the room left always fits one more line.
-    char buffer[1 << 16];
-    constexpr size_t line_max = 1 + address_text_size + 4 * word_text_size;
-    char *p = buffer;
-    for (uint32_t i = 0; i < count; ++i, address += 4) {
-        if (i == 0) {
+void dump_start(Dump *dump, FILE *out, uint32_t address) {
+    dump->out = out;
+    dump->first_address = address;
+    dump->word_count = 0;
+    dump->used = 0;
+}
+
+uint32_t dump_add(Dump *dump, const volatile uint32_t *words, uint32_t count) {
+    // Kept in locals: the text written through p could alias any member.
+    char *const end = dump->text + sizeof dump->text;
+    char *p = dump->text + dump->used;
+    const uint32_t before = dump->word_count;
+    uint32_t address = dump->first_address + 4 * before;
+    uint32_t i = 0;
+    for (; i < count && static_cast<size_t>(end - p) >= kLineMax; ++i, address += 4) {
+        const uint32_t value = words[i];
+        if (before + i == 0) {
             p = put_address(p, address);
         } else if (address % 16 == 0) {
             *p++ = '\n';
             p = put_address(p, address);
         }
-        p = put_word(p, words[i]);
-        if (static_cast<size_t>(buffer + sizeof buffer - p) < line_max) {
-            size_t n = static_cast<size_t>(p - buffer);
-            if (fwrite(buffer, 1, n, out) != n)
-                return -1;
-            p = buffer;
-        }
+        p = put_word(p, value);
+        dump->used = static_cast<size_t>(p - dump->text);
+        dump->word_count = before + i + 1;
+        // Stored now, not after the next load, whatever the compiler would reorder.
+        __atomic_signal_fence(__ATOMIC_SEQ_CST);
     }
-    *p++ = '\n';
-    size_t n = static_cast<size_t>(p - buffer);
-    return fwrite(buffer, 1, n, out) == n ? 0 : -1;
+    return i;
+}
+
+int dump_write(Dump *dump) {
+    const size_t n = dump->used;
+    dump->used = 0;
+    return fwrite(dump->text, 1, n, dump->out) == n ? 0 : -1;
+}
+
+int dump_finish(Dump *dump) {
+    dump->text[dump->used++] = '\n';
+    if (dump_write(dump) != 0) {
+        return -1;
+    }
+    return fflush(dump->out) == 0 ? 0 : -1;
 }

@@ -1,5 +1,6 @@
 #include "hexdump.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -14,8 +15,9 @@ std::vector<uint32_t> sample_words() {
     std::vector<uint32_t> words = {0,       1,          0xf,        0x10,      0xffff,
                                    0x10000, 0x0fffffff, 0x10000000, 0xffffffff};
     std::mt19937 random(20261207);
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         words.push_back(static_cast<uint32_t>(random()) >> (random() % 32));
+    }
     return words;
 }
 
@@ -24,11 +26,11 @@ TEST(HexDump, WordAndAddressMatchPrintf) {
         char want[32];
         char got[32] = {};
         snprintf(want, sizeof want, "\t0x%8x", v);
-        ASSERT_EQ(put_word(got, v), got + word_text_size);
+        ASSERT_EQ(put_word(got, v), got + kWordTextSize);
         ASSERT_STREQ(got, want);
         memset(got, 0, sizeof got);
         snprintf(want, sizeof want, "0x%08x:", v);
-        ASSERT_EQ(put_address(got, v), got + address_text_size);
+        ASSERT_EQ(put_address(got, v), got + kAddressTextSize);
         ASSERT_STREQ(got, want);
     }
 }
@@ -48,11 +50,22 @@ std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t cou
     return text + "\n";
 }
 
-std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count) {
+// The dump made from pieces of at most piece words, written whenever the text is full.
+std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, uint32_t piece) {
     char *text = nullptr;
     size_t length = 0;
     FILE *out = open_memstream(&text, &length);
-    EXPECT_EQ(dump_words(out, words, address, count), 0);
+    static Dump dump;
+    dump_start(&dump, out, address);
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t taken = dump_add(&dump, words + done, std::min(piece, count - done));
+        EXPECT_EQ(dump.word_count, done + taken);
+        done += taken;
+        if (taken == 0) {
+            EXPECT_EQ(dump_write(&dump), 0);
+        }
+    }
+    EXPECT_EQ(dump_finish(&dump), 0);
     fclose(out);
     std::string result(text, length);
     free(text);
@@ -67,10 +80,14 @@ TEST(HexDump, LayoutMatchesPrintf) {
         {0x1000, 0},     {0x1000, 1},     {0x1004, 4},         {0x100c, 2},         {0x1008, 9},
         {0xfffffff0, 4}, {0x7ffffffc, 3}, {0x20000004, 60000}, {0xfffc0000, 65536},
     };
-    for (const auto &r : ranges)
-        EXPECT_EQ(dump_text(words.data(), r.address, r.count),
-                  reference_dump(words.data(), r.address, r.count))
-            << std::hex << r.address << " count " << std::dec << r.count;
+    // Pieces of one word, of a page, and not cut at all.
+    for (const auto &r : ranges) {
+        for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
+            EXPECT_EQ(dump_text(words.data(), r.address, r.count, piece),
+                      reference_dump(words.data(), r.address, r.count))
+                << std::hex << r.address << " count " << std::dec << r.count << " piece " << piece;
+        }
+    }
 }
 
 } // namespace

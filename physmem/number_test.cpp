@@ -38,8 +38,9 @@ const hex_case hex_cases[] = {
 };
 
 TEST(ReadHex32, MatchesThirtyTwoBitStrtoul) {
-    for (const auto &c : hex_cases)
+    for (const auto &c : hex_cases) {
         EXPECT_EQ(read_hex32(c.text), c.value) << '"' << c.text << '"';
+    }
 }
 
 struct size_case {
@@ -71,8 +72,9 @@ const size_case size_cases[] = {
 };
 
 TEST(ReadSize, SaturatingSignedDecimal) {
-    for (const auto &c : size_cases)
+    for (const auto &c : size_cases) {
         EXPECT_EQ(read_size(c.text), c.value) << '"' << c.text << '"';
+    }
 }
 
 } // namespace

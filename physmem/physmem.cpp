@@ -4,19 +4,71 @@
 #include "request.h"
 
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr const char *device = "/dev/mem";
-constexpr int refused = 1;
-constexpr int failed = 255;
+constexpr const char *kDevice = "/dev/mem";
+constexpr int kRefused = 1;
+constexpr int kStopped = 1; // a bus error or a failed write ended the job part-way
+constexpr int kFailed = 255;
 
 int mem_fd = -1;
+
+// A bus error (or segmentation fault) during an access jumps back to where the access
+// was armed. While armed only this program's own code runs (the accesses, and the
+// formatting between loads), never a library call, so leaving the handler by a jump
+// is safe.
+sigjmp_buf fault_jump;
+volatile sig_atomic_t access_armed = 0;
+
+void on_fault(int /*signal*/) {
+    if (access_armed != 0) {
+        siglongjmp(fault_jump, 1);
+    }
+    // A fault anywhere else is a bug: the default action is back (SA_RESETHAND), so the
+    // instruction faults again and the process dies of it as it would have.
+}
+
+void catch_faults() {
+    struct sigaction action = {};
+    action.sa_handler = on_fault;
+    // Not blocked in the handler, so the jump need not restore the signal mask.
+    action.sa_flags = SA_NODEFER | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+    sigaction(SIGSEGV, &action, nullptr);
+}
+
+// Stores value at word, then loads it back into *stored; false when either faulted.
+bool store_word(volatile uint32_t *word, uint32_t value, uint32_t *stored) {
+    volatile bool done = false;
+    if (sigsetjmp(fault_jump, 0) == 0) {
+        access_armed = 1;
+        *word = value;
+        *stored = *word;
+        done = true;
+    }
+    access_armed = 0;
+    return done;
+}
+
+int bus_error(uint32_t address) {
+    fprintf(stderr, "bus error at 0x%08x\n", address);
+    return kStopped;
+}
+
+int output_failed() {
+    fprintf(stderr, "write to standard output failed: %s\n", strerror(errno));
+    return kStopped;
+}
 
 void print_usage(const char *name) {
     printf("Usage: %s [OPTION]... PHYSICAL_ADDRESS [SIZE|VALUE]...\n", name);
@@ -30,33 +82,54 @@ void print_usage(const char *name) {
 void *map_pages(uint32_t page_start, uint32_t length, int protection) {
     void *base = mmap(nullptr, length, protection, MAP_SHARED, mem_fd, off_t{page_start});
     if (base == MAP_FAILED) {
-        fprintf(stderr, "%s mmap failed:%d\n", device, errno);
+        fprintf(stderr, "%s mmap failed:%d\n", kDevice, errno);
         return nullptr;
     }
     return base;
 }
 
-// Dumps the words of a checked range (see plan_read).
+// Dumps the words of a checked range (see plan_read). After a fault the dump holds the
+// words before it, which are printed as a dump of their own (nothing if none).
 int mem_read(uint32_t address, uint32_t size) {
     const ReadPlan plan = plan_read(address, size);
     void *base = map_pages(plan.page_start, plan.length, PROT_READ);
-    if (base == nullptr)
-        return refused;
+    if (base == nullptr) {
+        return kRefused;
+    }
     auto *words = reinterpret_cast<const volatile uint32_t *>(static_cast<char *>(base) +
                                                               (plan.first_word - plan.page_start));
-    dump_words(stdout, words, plan.first_word, plan.word_count);
-    return 0;
+    static Dump dump; // 64 KiB: kept off the stack, and intact after a jump
+    dump_start(&dump, stdout, plan.first_word);
+    if (sigsetjmp(fault_jump, 0) != 0) {
+        access_armed = 0;
+        if (dump.word_count > 0 && dump_finish(&dump) != 0) {
+            output_failed();
+        }
+        return bus_error(plan.first_word + 4 * dump.word_count);
+    }
+    while (dump.word_count < plan.word_count) {
+        access_armed = 1;
+        dump_add(&dump, words + dump.word_count, plan.word_count - dump.word_count);
+        access_armed = 0;
+        if (dump.word_count < plan.word_count && dump_write(&dump) != 0) {
+            return output_failed();
+        }
+    }
+    return dump_finish(&dump) == 0 ? 0 : output_failed();
 }
 
 int mem_write(uint32_t address, uint32_t value) {
-    uint32_t page_start = address & ~(page_size - 1);
-    void *base = map_pages(page_start, page_size, PROT_READ | PROT_WRITE);
-    if (base == nullptr)
-        return refused;
+    const uint32_t page_start = address & ~(kPageSize - 1);
+    void *base = map_pages(page_start, kPageSize, PROT_READ | PROT_WRITE);
+    if (base == nullptr) {
+        return kRefused;
+    }
     auto *word =
         reinterpret_cast<volatile uint32_t *>(static_cast<char *>(base) + (address - page_start));
-    *word = value;
-    uint32_t stored = *word;
+    uint32_t stored = 0;
+    if (!store_word(word, value, &stored)) {
+        return bus_error(address);
+    }
     printf("0x%08x:\t0x%8x\n", address, stored);
     return 0;
 }
@@ -64,42 +137,50 @@ int mem_write(uint32_t address, uint32_t value) {
 } // namespace
 
 int main(int argc, char **argv) {
-    mem_fd = open(device, O_RDWR | O_SYNC);
+    mem_fd = open(kDevice, O_RDWR | O_SYNC);
     if (mem_fd < 0) {
-        fprintf(stderr, "open device %s failed, errno = %d\n", device, errno);
-        return failed;
+        fprintf(stderr, "open device %s failed, errno = %d\n", kDevice, errno);
+        return kFailed;
     }
     const char *name = argc > 0 ? argv[0] : "physmem";
 
     const Request request = parse_request(argc, argv);
-    int status = refused;
+    int status = kRefused;
     switch (request.kind) {
     case RequestKind::usage:
         print_usage(name);
-        return 0;
+        status = 0;
+        break;
     case RequestKind::bad_option:
         fprintf(stderr, "no such option: '%c'\n", request.option);
-        return failed;
+        return kFailed;
     case RequestKind::too_few:
         fputs("too few arguments!\n", stderr);
         print_usage(name);
-        return refused;
+        return kRefused;
     case RequestKind::negative_size:
         fputs("the size must not be negative!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::past_end:
         fputs("the range must not pass 4G!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::misaligned:
         fputs("the address must be align to 4!\n", stderr);
-        return refused;
+        return kRefused;
     case RequestKind::read:
+        catch_faults();
         status = mem_read(request.address, request.size);
         break;
     case RequestKind::write:
+        catch_faults();
         status = mem_write(request.address, request.value);
         break;
     }
     close(mem_fd);
+    // A job is done when its output arrived: the usage or a write's echo may still be
+    // in the stream's buffer, or a line-buffered stream may have failed on its own.
+    if (status == 0 && (fflush(stdout) != 0 || ferror(stdout) != 0)) {
+        return output_failed();
+    }
     return status;
 }

@@ -6,10 +6,10 @@
 
 ReadPlan plan_read(uint32_t address, uint32_t bytes) {
     ReadPlan plan{};
-    plan.page_start = address & ~(page_size - 1);
+    plan.page_start = address & ~(kPageSize - 1);
     // Cannot wrap: the offset is below a page and the range ends at 4 GiB at the most.
     const uint64_t end = uint64_t{address} - plan.page_start + bytes;
-    plan.length = static_cast<uint32_t>((end + page_size - 1) & ~uint64_t{page_size - 1});
+    plan.length = static_cast<uint32_t>((end + kPageSize - 1) & ~uint64_t{kPageSize - 1});
     // One word per started 4 bytes from the word holding address: the last one ends at
     // most 3 bytes past the range, still inside the last page.
     plan.first_word = address & ~3u;
@@ -18,11 +18,11 @@ ReadPlan plan_read(uint32_t address, uint32_t bytes) {
 }
 
 Request parse_request(int argc, char **argv) {
-    static const option no_long_options[] = {{nullptr, 0, nullptr, 0}};
+    static const option kNoLongOptions[] = {{nullptr, 0, nullptr, 0}};
     Request request{};
     bool writing = false;
     int shift = 0;
-    for (int c; (c = getopt_long(argc, argv, "r:w:h", no_long_options, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "r:w:h", kNoLongOptions, nullptr)) != -1;) {
         switch (c) {
         case 'w':
             writing = true;

@@ -30,7 +30,7 @@ struct Request {
     uint32_t size;    // read: the byte count, checked against the end of 4 GiB
 };
 
-inline constexpr uint32_t page_size = 4096; // fixed: the device's page, not the host's
+inline constexpr uint32_t kPageSize = 4096; // fixed: the device's page, not the host's
 
 // Parses with getopt_long (GNU argument permutation on every C library), then re-reads
 // the words by position from the permuted argv, as the tool always has.

@@ -15,6 +15,10 @@ fail=0
 mapfile -t sources < <(find kelmora physmem lampora tests cmake -name '*.c' -o -name '*.cpp' -o -name '*.h' | sort)
 clang-format --dry-run --Werror "${sources[@]}" || { echo "FAIL: clang-format"; fail=1; }
 mapfile -t programs < <(printf '%s\n' kelmora/*.cpp physmem/*.cpp | grep -v '_test\.cpp$')
+# clang-tidy falls back to its defaults, and passes, when .clang-tidy does not parse.
+if clang-tidy -p "$build" --dump-config "${programs[0]}" 2>&1 >/dev/null | grep .; then
+    echo "FAIL: .clang-tidy"; fail=1
+fi
 clang-tidy -p "$build" --quiet "${programs[@]}" 2>/dev/null || { echo "FAIL: clang-tidy"; fail=1; }
 [ $fail = 0 ] && echo "PASS: ${#sources[@]} files formatted, ${#programs[@]} program sources tidy"
 exit $fail

@@ -1,7 +1,8 @@
 #!/usr/bin/perl
 # A sparse physical-memory image for the case runner: 4 GiB + 4 KiB of zeros with
 # chosen 32-bit words (host byte order). A words file holds lines "OFFSET VALUE", both
-# hexadecimal; "#" starts a comment.
+# hexadecimal, and optionally "size SIZE" (hexadecimal): a shorter image, whose end a
+# mapping can run past; "#" starts a comment.
 #   mem_image.pl make IMAGE WORDS    create IMAGE holding WORDS
 #   mem_image.pl check IMAGE WORDS   every non-zero word of IMAGE must be one of WORDS,
 #                                    and every one of WORDS must hold its value
@@ -20,11 +21,17 @@ while (<$w>) {
     s/#.*//;
     my @f = split;
     next unless @f;
-    die "$words_file:$.: want OFFSET VALUE\n" unless @f == 2;
+    die "$words_file:$.: want OFFSET VALUE or size SIZE\n" unless @f == 2;
+    if ($f[0] eq 'size') {
+        $image_size = hex $f[1];
+        next;
+    }
     my ($offset, $value) = map { hex } @f;
-    die "$words_file:$.: offset not a word inside the image\n"
-        if $offset % 4 || $offset + 4 > $image_size;
     $want{$offset} = $value;
+}
+for my $offset (keys %want) {
+    die sprintf("%s: 0x%x is not a word inside the image\n", $words_file, $offset)
+        if $offset % 4 || $offset + 4 > $image_size;
 }
 
 if ($mode eq 'make') {

@@ -10,6 +10,8 @@
 #             mount namespace (root only); setup may fill it, a file ".fill" is ignored
 #   stdout, stderr   expected output (absent: empty); "PROG" stands for BIN, and a line
 #             "<libc-diagnostic>" in stderr matches whatever one line the C library prints
+#   stdout-to optional: a device for the program's standard output (stdout then expects
+#             nothing), or "|COMMAND": a pipe into COMMAND, whose output stdout expects
 #   status    expected exit status (absent: 0)
 #   out/      the work directory afterwards (absent: exactly in/, untouched)
 #   verify    optional bash run in the work directory afterwards; must exit 0
@@ -21,7 +23,7 @@
 #   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
 #             program sees as /dev/mem, in a private /dev holding only null, zero, full,
 #             random and urandom besides (mount namespace, root only); the single word
-#             "absent" leaves /dev/mem out
+#             "absent" leaves /dev/mem out, a line "size SIZE" (hex) makes it shorter
 #   mem-after the words the image must hold afterwards, and no other non-zero word
 #             (absent: exactly mem)
 set -u
@@ -86,9 +88,17 @@ if [ -f "$case_dir/during" ]; then
     (cd "$work/run" && exec bash "$case_dir/during") &
     during=$!
 fi
-# shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-(cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" >"$work/stdout" 2>"$work/stderr" </dev/null)
-status=$?
+run() {
+    # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
+    (cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" 2>"$work/stderr" </dev/null)
+}
+stdout_to=
+[ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
+case $stdout_to in
+'') run >"$work/stdout"; status=$? ;;
+'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout"; status=${PIPESTATUS[0]} ;;
+*) run >"$stdout_to"; status=$?; : >"$work/stdout" ;;
+esac
 during_status=0
 [ -n "$during" ] && { wait "$during" || during_status=$?; }
 

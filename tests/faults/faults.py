@@ -6,8 +6,9 @@ kelmora: the profile must afterwards hold exactly its old or its complete new co
 (the one the point of failure implies), keep its mode, the exit status and messages must
 be those of that failure, and no temporary file may stay behind; after a kill at most
 one may, and the next run must remove it and succeed.
-physmem: a failing open of the device or mapping of its pages gives the tool's message
-and status, never a crash (run through tests/run_case.sh with a memory image).
+physmem: a failing open of the device, mapping of its pages or write of its output gives
+the tool's message and status, never a crash (run through tests/run_case.sh with a
+memory image).
 
 Usage: faults.py kelmora BIN | physmem BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
@@ -321,10 +322,16 @@ def physmem(binary):
             points = [e for e in events if e[0] == call]
             counts = defaultdict(int)
             for when, (_, args, _) in enumerate(points, 1):
+                # The message for an error, and what stays as the case expects it.
                 if call in ('open', 'openat') and quoted_path(args) == '/dev/mem':
-                    status, message = 255, 'open device /dev/mem failed, errno = {}\n'
+                    status, kept = 255, ()
+                    message = 'open device /dev/mem failed, errno = {0}\n'
                 elif call == 'mmap' and device and args.split(',')[4].strip() == str(device[0]):
-                    status, message = mmap_status, '/dev/mem mmap failed:{}\n'
+                    status, kept = mmap_status, ()
+                    message = '/dev/mem mmap failed:{0}\n'
+                elif call in ('write', 'writev') and args.split(',')[0] == '1':
+                    status, kept = 1, ('mem-after',)  # a write is done before its echo
+                    message = 'write to standard output failed: {1}\n'
                 else:
                     faults.append(f'{name} {call}#{when}: no expectation for {args}')
                     continue
@@ -332,10 +339,11 @@ def physmem(binary):
                     point = os.path.join(scratch, f'{call}-{when}-{how}')
                     shutil.copytree(case_dir, point)
                     for stale in ('stdout', 'mem-after'):  # nothing printed, memory untouched
-                        if os.path.exists(os.path.join(point, stale)):
+                        if stale not in kept and os.path.exists(os.path.join(point, stale)):
                             os.unlink(os.path.join(point, stale))
+                    code = getattr(errno, how)
                     with open(os.path.join(point, 'stderr'), 'w') as f:
-                        f.write(message.format(getattr(errno, how)))
+                        f.write(message.format(code, os.strerror(code)))
                     with open(os.path.join(point, 'status'), 'w') as f:
                         f.write(f'{status}\n')
                     proc = run_case(point, f'strace -f -qq -o /dev/null -e {injection(call, how, when)}')

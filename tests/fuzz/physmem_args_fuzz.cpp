@@ -1,6 +1,6 @@
 // physmem's command-line numbers read as the C library's strtoul/strtol would on the
-// 32-bit device, and its dump is byte for byte what printf would print. (The command
-// line as a whole has a target of its own.)
+// 32-bit device, and its dump, however it is fed, is byte for byte what printf would
+// print. (The command line as a whole has a target of its own.)
 #include "hexdump.h"
 #include "number.h"
 #include "scratch.h"
@@ -96,7 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     std::size_t length = 0;
     FILE *out = open_memstream(&text, &length);
     FUZZ_CHECK(out != nullptr);
-    FUZZ_CHECK(dump_words(out, words.data(), address, static_cast<uint32_t>(count)) == 0);
+    // Made from two pieces, cut where the input's fifth byte says.
+    static Dump dump;
+    const auto cut = static_cast<uint32_t>(size > 4 ? data[4] % (count + 1) : 0);
+    dump_start(&dump, out, address);
+    FUZZ_CHECK(dump_add(&dump, words.data(), cut) == cut);
+    FUZZ_CHECK(dump_add(&dump, words.data() + cut, static_cast<uint32_t>(count) - cut) ==
+               count - cut);
+    FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
     FUZZ_CHECK(std::string(text, length) == printf_dump(words, address));
     std::free(text);

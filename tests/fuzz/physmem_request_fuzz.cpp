@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         FUZZ_CHECK(uint64_t{request.address} + request.size <= uint64_t{1} << 32);
         const ReadPlan plan = plan_read(request.address, request.size);
         const uint64_t map_end = uint64_t{plan.page_start} + plan.length;
-        FUZZ_CHECK(plan.page_start % page_size == 0 && plan.length % page_size == 0);
+        FUZZ_CHECK(plan.page_start % kPageSize == 0 && plan.length % kPageSize == 0);
         FUZZ_CHECK(map_end <= uint64_t{1} << 32);
         FUZZ_CHECK(plan.first_word >= plan.page_start && plan.first_word <= request.address);
         FUZZ_CHECK(uint64_t{plan.first_word} + 4 * uint64_t{plan.word_count} <= map_end ||
