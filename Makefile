@@ -2,7 +2,7 @@
 PRESETS ?= default asan armv5 fuzz
 JOBS ?= $(shell nproc)
 
-.PHONY: example check bundle deps build clean $(addprefix preset-,$(PRESETS))
+.PHONY: example check bundle board deps build clean $(addprefix preset-,$(PRESETS))
 
 # Build the host and ARMv5 programs, then restore the shipped example profiles with
 # each (the ARMv5 one under qemu-arm, as on the board).
@@ -22,6 +22,14 @@ bundle: deps
 	cmake --preset armv5
 	cmake --build --preset armv5 -j $(JOBS)
 	scripts/bundle.sh build/armv5 dist
+
+# The emulated ARM926 board on this terminal: the ARMv5 programs in PATH, lampora loaded,
+# the flash (build/board/flash.img, kept between runs) at /mnt/conf. The first run builds
+# the board's kernel (several minutes, cached). Leave with exit, or Ctrl-A X.
+board: deps
+	cmake --preset armv5
+	cmake --build --preset armv5 -j $(JOBS)
+	board/boot.sh shell build/armv5 build/board
 
 # Install what the tests need, then build and test every preset.
 check: deps $(addprefix preset-,$(PRESETS))

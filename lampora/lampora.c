@@ -12,35 +12,35 @@
 
 /* All three LEDs light when their line is driven low. */
 static struct gpio_led lampora[] = {
-    {
-        .name = "READY",
-        .default_trigger = "heartbeat",
-        .gpio = 36,
-        .active_low = 1,
-        .retain_state_suspended = 0,
-        .default_state = LEDS_GPIO_DEFSTATE_OFF,
-    },
-    {
-        .name = "LINK",
-        .default_trigger = "mmc0",
-        .gpio = 37,
-        .active_low = 1,
-        .retain_state_suspended = 0,
-        .default_state = LEDS_GPIO_DEFSTATE_OFF,
-    },
-    {
-        .name = "Reserve",
-        .default_trigger = "gpio",
-        .gpio = 38,
-        .active_low = 1,
-        .retain_state_suspended = 0,
-        .default_state = LEDS_GPIO_DEFSTATE_OFF,
-    },
+	{
+		.name = "READY",
+		.default_trigger = "heartbeat",
+		.gpio = 36,
+		.active_low = 1,
+		.retain_state_suspended = 0,
+		.default_state = LEDS_GPIO_DEFSTATE_OFF,
+	},
+	{
+		.name = "LINK",
+		.default_trigger = "mmc0",
+		.gpio = 37,
+		.active_low = 1,
+		.retain_state_suspended = 0,
+		.default_state = LEDS_GPIO_DEFSTATE_OFF,
+	},
+	{
+		.name = "Reserve",
+		.default_trigger = "gpio",
+		.gpio = 38,
+		.active_low = 1,
+		.retain_state_suspended = 0,
+		.default_state = LEDS_GPIO_DEFSTATE_OFF,
+	},
 };
 
 static struct gpio_led_platform_data lampora_info = {
-    .num_leds = ARRAY_SIZE(lampora),
-    .leds = lampora,
+	.num_leds = ARRAY_SIZE(lampora),
+	.leds = lampora,
 };
 
 /*
@@ -48,26 +48,30 @@ static struct gpio_led_platform_data lampora_info = {
  * device plainly "leds-gpio", which is what the driver binds to.
  */
 static struct platform_device lampora_device = {
-    .name = "leds-gpio",
-    .id = -1,
-    .dev =
-        {
-            .platform_data = &lampora_info,
-        },
+	.name = "leds-gpio",
+	.id = -1,
+	.dev = {
+		.platform_data = &lampora_info,
+	},
 };
 
-static int __init lampora_init(void) {
-    int i;
+static int __init lampora_init(void)
+{
+	unsigned int i;
 
-    /* Logged before registering, so a failed load still shows the board. */
-    for (i = 0; i < (int)ARRAY_SIZE(lampora); i++) {
-        const struct gpio_led *led = &lampora[i];
+	/* Logged before registering, so a failed load still shows the board. */
+	for (i = 0; i < ARRAY_SIZE(lampora); i++) {
+		const struct gpio_led *led = &lampora[i];
 
-        /* 32 lines per bank, banks lettered from A. */
-        printk("Set <%s> to [%s], Pin: GP%c%d\n", led->name, led->default_trigger,
-               (int)('A' + led->gpio / 32), (int)(led->gpio % 32));
-    }
-    return platform_device_register(&lampora_device);
+		/*
+		 * 32 lines per bank, banks lettered from A. No log level on
+		 * purpose: the lines go out at the kernel's default level.
+		 */
+		printk("Set <%s> to [%s], Pin: GP%c%d\n", led->name,
+		       led->default_trigger, 'A' + led->gpio / 32,
+		       led->gpio % 32);
+	}
+	return platform_device_register(&lampora_device);
 }
 
 /* No exit routine: the device stays registered until the system stops. */

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
- * Test-only GPIO controller: owns lines 32 to 63, where the board's LEDs sit, and
- * shows in debugfs ("board-gpio-sim/lines") each line's level and how often it has
- * changed, so a test can watch what the LED driver does with them.
+ * Test-only GPIO controller: owns lines 32 to 63, where the board's LEDs sit,
+ * and shows in debugfs ("board-gpio-sim/lines") each line's level and how
+ * often it has changed, so a test can watch what the LED driver does.
  */
 #include <linux/atomic.h>
 #include <linux/bitops.h>
@@ -19,66 +19,76 @@ static atomic_t sim_changes[SIM_LINES];
 static struct dentry *sim_dir;
 
 /* Called from timers too (heartbeat), hence atomic bit operations. */
-static void sim_drive(unsigned int offset, int value) {
-    bool changed =
-        value ? !test_and_set_bit(offset, &sim_levels) : test_and_clear_bit(offset, &sim_levels);
+static void sim_drive(unsigned int offset, int value)
+{
+	bool changed = value ? !test_and_set_bit(offset, &sim_levels) :
+			       test_and_clear_bit(offset, &sim_levels);
 
-    if (changed)
-        atomic_inc(&sim_changes[offset]);
+	if (changed)
+		atomic_inc(&sim_changes[offset]);
 }
 
-static int sim_get(struct gpio_chip *chip, unsigned int offset) {
-    return test_bit(offset, &sim_levels);
+static int sim_get(struct gpio_chip *chip, unsigned int offset)
+{
+	return test_bit(offset, &sim_levels);
 }
 
-static void sim_set(struct gpio_chip *chip, unsigned int offset, int value) {
-    sim_drive(offset, value);
+static void sim_set(struct gpio_chip *chip, unsigned int offset, int value)
+{
+	sim_drive(offset, value);
 }
 
-static int sim_direction_output(struct gpio_chip *chip, unsigned int offset, int value) {
-    sim_drive(offset, value);
-    return 0;
+static int sim_direction_output(struct gpio_chip *chip, unsigned int offset,
+				int value)
+{
+	sim_drive(offset, value);
+	return 0;
 }
 
-static int sim_direction_input(struct gpio_chip *chip, unsigned int offset) {
-    return 0;
+static int sim_direction_input(struct gpio_chip *chip, unsigned int offset)
+{
+	return 0;
 }
 
 static struct gpio_chip sim_chip = {
-    .label = "board-gpio-sim",
-    .owner = THIS_MODULE,
-    .base = SIM_BASE,
-    .ngpio = SIM_LINES,
-    .get = sim_get,
-    .set = sim_set,
-    .direction_output = sim_direction_output,
-    .direction_input = sim_direction_input,
+	.label = "board-gpio-sim",
+	.owner = THIS_MODULE,
+	.base = SIM_BASE,
+	.ngpio = SIM_LINES,
+	.get = sim_get,
+	.set = sim_set,
+	.direction_output = sim_direction_output,
+	.direction_input = sim_direction_input,
 };
 
 /* One line per GPIO: number, level (0 or 1), number of changes. */
-static int sim_lines_show(struct seq_file *s, void *unused) {
-    int i;
+static int sim_lines_show(struct seq_file *s, void *unused)
+{
+	int i;
 
-    for (i = 0; i < SIM_LINES; i++)
-        seq_printf(s, "%d %d %d\n", SIM_BASE + i, test_bit(i, &sim_levels),
-                   atomic_read(&sim_changes[i]));
-    return 0;
+	for (i = 0; i < SIM_LINES; i++)
+		seq_printf(s, "%d %d %d\n", SIM_BASE + i,
+			   test_bit(i, &sim_levels),
+			   atomic_read(&sim_changes[i]));
+	return 0;
 }
 DEFINE_SHOW_ATTRIBUTE(sim_lines);
 
-static int __init sim_init(void) {
-    int ret = gpiochip_add_data(&sim_chip, NULL);
+static int __init sim_init(void)
+{
+	int ret = gpiochip_add_data(&sim_chip, NULL);
 
-    if (ret)
-        return ret;
-    sim_dir = debugfs_create_dir("board-gpio-sim", NULL);
-    debugfs_create_file("lines", 0444, sim_dir, NULL, &sim_lines_fops);
-    return 0;
+	if (ret)
+		return ret;
+	sim_dir = debugfs_create_dir("board-gpio-sim", NULL);
+	debugfs_create_file("lines", 0444, sim_dir, NULL, &sim_lines_fops);
+	return 0;
 }
 
-static void __exit sim_exit(void) {
-    debugfs_remove_recursive(sim_dir);
-    gpiochip_remove(&sim_chip);
+static void __exit sim_exit(void)
+{
+	debugfs_remove_recursive(sim_dir);
+	gpiochip_remove(&sim_chip);
 }
 
 module_init(sim_init);

@@ -1,0 +1,209 @@
+#!/bin/bash
+# boot.sh MODE ARMV5_BUILD WORK: boots the emulated ARM926 board (QEMU versatilepb) on
+# the project's kernel (scripts/board-kernel.sh) with busybox, the ARMv5 build's kelmora
+# and physmem, the test GPIO controller and lampora. WORK/flash.img is the 64 MiB NOR
+# flash that holds /mnt/conf.
+#   shell     a shell on this terminal (make board); the flash is kept between runs
+#   checks    the guest checks of tests/board/checks.sh, over two boots of one flash
+#   powercut  power cuts while profiles are saved (tests/board/powercut.sh); the
+#             environment sets POWERCUT_CUTS (60), POWERCUT_SEED (random), POWERCUT_LANES (2)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tests/test-env.sh"
+mode=$1 build=$2 work=$3
+[ "$mode" = shell ] && unavailable() { fail "$@"; } # for a user, a missing tool is an error
+
+for tool in qemu-system-arm arm-linux-gnueabi-gcc fakeroot cpio timeout; do
+    command -v $tool >/dev/null || unavailable "$tool is not installed"
+done
+dpkg-query -W -f='${Status}' busybox-static:armel 2>/dev/null | grep -q 'install ok installed' ||
+    unavailable "busybox-static:armel is not installed"
+[ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 is not installed"
+for p in kelmora physmem; do
+    [ -x "$build/$p/$p" ] || fail "no $build/$p/$p: build the armv5 preset first"
+done
+kernel=$("$top/scripts/board-kernel.sh") || fail "the board's kernel did not build"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+# The module and the test GPIO controller, cross-built against the board's kernel with
+# W=1: any warning fails.
+cross=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabi- W=1)
+build_module() { # SRC OUT
+    rm -rf "$2"
+    mkdir -p "$2"
+    cp "$1"/* "$2"/
+    if [ -f "$2/Makefile" ]; then
+        set -- "$1" "$2" make -C "$2" KDIR="$kernel/build"
+    else
+        set -- "$1" "$2" make -C "$kernel/build" M="$2"
+    fi
+    "${@:3}" "${cross[@]}" modules >"$2/build.log" 2>&1 && ! grep -iE 'warning:|error:' "$2/build.log" ||
+        { cat "$2/build.log"; fail "the module build of $1 is not clean"; }
+}
+build_module "$top/lampora" "$work/lampora"
+build_module "$top/tests/lampora/gpio-sim" "$work/gpio-sim"
+make -C "$work/lampora" KDIR="$kernel/build" "${cross[@]}" INSTALL_MOD_PATH="$work/staging" \
+    modules_install >"$work/lampora/install.log" 2>&1 &&
+    [ -n "$(find "$work/staging/lib/modules" -name lampora.ko)" ] ||
+    { cat "$work/lampora/install.log"; fail "modules_install did not install lampora.ko"; }
+
+root=$work/root
+rm -rf "$root"
+modules=$root/lib/modules/$(cat "$kernel/build/include/config/kernel.release")
+mkdir -p "$root"/{bin,dev,etc,proc,sys,tmp,guest} "$modules/extra"
+cp /bin/busybox "$build/kelmora/kelmora" "$build/physmem/physmem" "$root/bin/"
+cp "$top/board/init" "$root/init"
+cp "$work/gpio-sim/board-gpio-sim.ko" "$work/lampora/lampora.ko" "$modules/extra/"
+printf '%s\n' board-gpio-sim lampora >"$root/lib/modules/order"
+printf 'root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/tmp:/bin/sh\n' >"$root/etc/passwd"
+printf 'root:x:0:\nuser:x:1000:\n' >"$root/etc/group"
+cp -r "$top/examples" "$root/examples"
+if [ "$mode" != shell ]; then
+    # tests/board/files: "HOST-PATH GUEST-PATH" lines, paths from the top of the tree.
+    while read -r from to; do
+        case $from in '#'* | '') continue ;; esac
+        mkdir -p "$root/$(dirname "$to")"
+        cp -r "$top/$from" "$root/$to"
+    done <"$top/tests/board/files"
+fi
+(cd "$root" && fakeroot sh -c 'mknod dev/console c 5 1 && find . | cpio -o -H newc --quiet') \
+    >"$work/initramfs.cpio"
+
+erase_flash() { # IMAGE: 64 MiB of 0xFF, erased NOR flash
+    head -c $((64 << 20)) /dev/zero | tr '\0' '\377' >"$1"
+}
+qemu=(qemu-system-arm -M versatilepb -m 128 -kernel "$kernel/zImage" -dtb "$kernel/versatile-pb.dtb"
+    -initrd "$work/initramfs.cpio" -net none -no-reboot -audiodev none,id=snd -global pl041.audiodev=snd)
+# lpj skips the delay loop calibration; quiet keeps the console for the guest's lines.
+append="console=ttyAMA0 panic=-1 quiet lpj=1000000"
+
+# boot RUN FLASH LOG: one boot in the background, serial console to LOG; sets $pid.
+boot() {
+    : >"$3.raw"
+    "${qemu[@]}" -display none -monitor none -serial "file:$3.raw" \
+        -drive "if=pflash,format=raw,file=$2" -append "$append board.run=$1" </dev/null >"$3.qemu" 2>&1 &
+    pid=$!
+}
+# await SECONDS: waits for QEMU to end by itself; kills it after SECONDS.
+await() {
+    local i
+    for ((i = 0; i < $1 * 10; i++)); do
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -KILL $pid 2>/dev/null; then
+        { wait $pid; } 2>/dev/null || true
+        echo "FAIL: QEMU did not end within $1 s" >&2
+        return 1
+    fi
+    wait $pid || { echo "FAIL: QEMU ended with status $?" >&2; return 1; }
+}
+# finish LOG: the log without carriage returns; fails on any kernel fault in it.
+finish() {
+    tr -d '\r' <"$1.raw" >"$1"
+    if grep -E 'Oops|BUG:|Call Trace|Kernel panic' "$1" >&2; then
+        echo "FAIL: the kernel reported a fault ($1)" >&2
+        return 1
+    fi
+}
+
+case $mode in
+shell)
+    [ -f "$work/flash.img" ] || erase_flash "$work/flash.img"
+    exec "${qemu[@]}" -nographic -serial mon:stdio -drive "if=pflash,format=raw,file=$work/flash.img" \
+        -append "console=ttyAMA0 panic=-1 quiet board.run=shell"
+    ;;
+checks)
+    erase_flash "$work/flash.img"
+    fail=0
+    for run in checks persist; do
+        start=$(date +%s.%N)
+        boot "$run" "$work/flash.img" "$work/$run.log"
+        await 300 || fail=1
+        end=$(date +%s.%N)
+        finish "$work/$run.log" || fail=1
+        cat "$work/$run.log"
+        awk -v s="$start" -v e="$end" -v r="$run" 'BEGIN { printf "boot %s: %.1f s\n", r, e - s }'
+    done
+    grep -h '^FAIL' "$work"/{checks,persist}.log >&2 && fail=1
+    # Every check the guest script names must have passed.
+    mapfile -t checks < <(sed -n 's/.*result "\([^"]*\)".*/\1/p' "$top/tests/board/checks.sh")
+    for c in "${checks[@]}"; do
+        grep -qxF "PASS: $c" "$work"/{checks,persist}.log || { echo "FAIL: no PASS for '$c'" >&2; fail=1; }
+    done
+    [ $fail = 0 ] && echo "PASS: all ${#checks[@]} guest checks"
+    exit $fail
+    ;;
+powercut)
+    cuts=${POWERCUT_CUTS:-60} lanes=${POWERCUT_LANES:-2} seed=${POWERCUT_SEED:-$RANDOM}
+    per=$(((cuts + lanes - 1) / lanes))
+    echo "powercut: $lanes boards, $per cuts each, seed $seed (replay: POWERCUT_SEED=$seed)"
+    # lane N: one board, its own flash; boot, let the saves run a random while, cut.
+    lane() {
+        local n=$1 b log ms
+        RANDOM=$((seed * 16 + n))
+        erase_flash "$work/flash$n.img"
+        for ((b = 0; b <= per; b++)); do
+            log=$work/cut$n-$(printf %03d $b).log
+            if [ $b = $per ]; then # the last boot only checks
+                boot "powercut board.cut=last" "$work/flash$n.img" "$log"
+                await 300 || true
+            else
+                boot powercut "$work/flash$n.img" "$log"
+                for ((i = 0; i < 3000; i++)); do
+                    grep -q '^SAVING' "$log.raw" 2>/dev/null || ! kill -0 $pid 2>/dev/null && break
+                    sleep 0.1
+                done
+                ms=$((100 + RANDOM % 1400))
+                sleep "$((ms / 1000)).$(printf %03d $((ms % 1000)))"
+                kill -KILL $pid 2>/dev/null
+                { wait $pid; } 2>/dev/null || true
+                echo "board $n boot $b: power cut $ms ms into the saves"
+            fi
+            finish "$log" || echo "FAULT" >>"$log"
+            grep -q '^CUT mount failed' "$log" && erase_flash "$work/flash$n.img"
+        done
+    }
+    rm -f "$work"/cut*.log*
+    start=$(date +%s)
+    for ((n = 0; n < lanes; n++)); do lane $n & done
+    wait
+    echo "powercut: $(($(date +%s) - start)) s"
+    # A cut landed inside a save when the series' last marker before it was "begin".
+    awk '
+        FNR == 1 { delete prev; for (s in last) prev[s] = last[s]; delete last }
+        /^@ / { last[$2] = $3 }
+        /^FAULT/ || /^FAIL/ { faults++ }
+        /^CUT mount failed/ { mounts++ }
+        /^CUT / && $2 != "mount" {
+            s = $2; if (!cuts[s]) order[++n] = s; cuts[s]++
+            if (prev[s] == "begin") inside[s]++
+            for (i = 3; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+            if (f["profile"] == "torn") torn[s]++
+            if (f["left"] > 0) left[s]++
+            if (f["next"] != "0" && f["profile"] != "torn") nextfail[s]++
+            if (f["after"] > 0) after[s]++
+        }
+        END {
+            printf "%-12s %5s %7s %5s %7s %11s %13s %11s\n", "series", "cuts", "inside", "torn",
+                   "mount", "temp-left", "next-failed", "temp-after"
+            for (k = 1; k <= n; k++) {
+                s = order[k]
+                printf "%-12s %5d %7d %5d %7d %11d %13d %11d\n", s, cuts[s], inside[s], torn[s],
+                       mounts, left[s], nextfail[s], after[s]
+                if (cuts[s] < want) bad = bad s ": fewer than " want " cuts\n"
+                if (inside[s] * 2 < cuts[s]) bad = bad s ": under half the cuts inside a save\n"
+                if (s ~ /-root$/ && torn[s]) bad = bad s ": torn profiles\n"
+                if (nextfail[s] || after[s]) bad = bad s ": a restore after a cut failed or left a temporary file\n"
+            }
+            if (!torn["text-cat"]) bad = bad "text-cat: no torn profile, the test cannot see them\n"
+            if (mounts) bad = bad "the flash failed to mount\n"
+            if (faults) bad = bad "a check or the kernel failed\n"
+            printf "%s", bad
+            exit bad != ""
+        }' want="$cuts" $(ls "$work"/cut*.log | sort) || exit 1
+    echo "PASS: power cuts"
+    ;;
+*) fail "unknown mode $mode" ;;
+esac

@@ -1,0 +1,118 @@
+# Guest side of the board test, sourced by /init: /guest/checks.sh on the first boot
+# (erased flash), /guest/persist.sh on the second (same flash). Every "result" line
+# names a check the host wants a PASS for.
+result() { # NAME STATUS
+    if [ "$2" = 0 ]; then echo "PASS: $1"; else echo "FAIL: $1"; fi
+}
+level() { # GPIO: its level
+    awk -v g="$1" '$1 == g { print $2 }' /sys/kernel/debug/board-gpio-sim/lines
+}
+changes() { # GPIO: how often its level has changed
+    awk -v g="$1" '$1 == g { print $3 }' /sys/kernel/debug/board-gpio-sim/lines
+}
+trigger() { # LED: its trigger, as shown in brackets
+    grep -o '\[[^]]*\]' "/sys/class/leds/$1/trigger"
+}
+same_files() { # DIR EXPECTED-DIR: DIR holds exactly the files of EXPECTED-DIR
+    [ "$(ls -A "$1")" = "$(ls -A "$2")" ] || { echo "$1: $(ls -A "$1")"; return 1; }
+    for f in "$2"/*; do cmp "$f" "$1/${f##*/}" || return 1; done
+}
+
+if [ "$run" = persist ]; then
+    ok=$mount_status
+    for t in text binary; do
+        same_files "/mnt/conf/$t" "/guest/$t/out" || ok=1
+    done
+    result "the restored profiles are on the flash after a second boot" $ok
+    return
+fi
+
+ok=0
+modinfo lampora
+while IFS="$(printf '\t')" read -r field want; do
+    case $field in '#'* | '') continue ;; esac
+    got=$(modinfo -F "$field" lampora)
+    [ "$got" = "$want" ] || { echo "modinfo $field: got '$got', want '$want'"; ok=1; }
+done </guest/modinfo.expected
+case $(modinfo -F vermagic lampora) in
+*" preempt mod_unload ARMv5"*) ;;
+*) echo "vermagic is not for a preemptible ARMv5 kernel with module unloading"; ok=1 ;;
+esac
+result "modinfo: lampora, GPL, LAMPORA driver, no dependencies, preempt mod_unload ARMv5" $ok
+
+result "modules loaded" $insmod_status
+
+dmesg | sed 's/^\[[^]]*\] *//' | grep '^Set <' >/tmp/log
+cmp /tmp/log /guest/expected.log
+result "kernel log holds the three lines in order" $?
+
+ok=0
+for want in "READY [heartbeat]" "LINK [mmc0]" "Reserve [gpio]"; do
+    led=${want%% *}
+    [ "$led $(trigger "$led")" = "$want" ] || { echo "$led: trigger $(trigger "$led")"; ok=1; }
+done
+result "LEDs READY, LINK and Reserve with triggers heartbeat, mmc0, gpio" $ok
+
+# Off at registration, and off is high on these active-low lines.
+[ "$(level 37)" = 1 ] && [ "$(level 38)" = 1 ]
+result "LINK and Reserve start off (lines 37 and 38 high)" $?
+
+echo none >/sys/class/leds/LINK/trigger
+echo 1 >/sys/class/leds/LINK/brightness
+on=$(level 37)
+echo 0 >/sys/class/leds/LINK/brightness
+off=$(level 37)
+echo "LINK line 37: brightness 1 -> $on, brightness 0 -> $off"
+[ "$on" = 0 ] && [ "$off" = 1 ]
+result "LINK is active low on GPIO 37" $?
+
+before=$(changes 36)
+sleep 3
+after=$(changes 36)
+echo "READY line 36 changed $before then $after times"
+[ "$after" -ge $((before + 2)) ]
+result "READY's line 36 toggles under heartbeat" $?
+
+rmmod lampora
+refused=$?
+[ $refused != 0 ] && [ -d /sys/module/lampora ] && [ -d /sys/class/leds/READY ]
+result "rmmod lampora is refused and the LEDs stay" $?
+
+# physmem against the board's registers. PM RUN EXPECTED-STATUS ARGS...: runs physmem,
+# shows what it did, and succeeds when the status is the expected one.
+pm() {
+    want=$1
+    shift
+    physmem "$@" >/tmp/out 2>/tmp/err
+    status=$?
+    echo "physmem $*: status $status"
+    cat /tmp/out /tmp/err
+    [ $status = "$want" ]
+}
+pm 0 0x10000000 && printf '0x10000000:\t0x41007004\n' | cmp - /tmp/out && [ ! -s /tmp/err ]
+result "physmem reads the system ID 0x41007004 at 0x10000000" $?
+
+# The kernel's own versatile LEDs share the register: their triggers would change it.
+for t in /sys/class/leds/versatile:*/trigger; do echo none >"$t"; done
+pm 0 -w 0x10000008 0x5a && sleep 1 && physmem 0x10000008 >>/tmp/out &&
+    printf '0x10000008:\t0x      5a\n0x10000008:\t0x      5a\n' | cmp - /tmp/out && [ ! -s /tmp/err ]
+result "physmem writes 0x5a to the LED register 0x10000008 and reads it back" $?
+
+word="$(printf '\t')0x[ 0-9a-f]\{8\}"
+pm 0 0x10000004 16 && [ "$(wc -l </tmp/out)" = 2 ] && [ ! -s /tmp/err ] &&
+    sed -n 1p /tmp/out | grep -q "^0x10000004:$word$(printf '\t')0x      5a$word\$" &&
+    sed -n 2p /tmp/out | grep -q "^0x10000010:$word\$"
+result "physmem dumps 16 bytes of registers from 0x10000004 over two lines" $?
+
+pm 1 0x10000000 0 && printf '/dev/mem mmap failed:22\n' | cmp - /tmp/err && [ ! -s /tmp/out ]
+result "physmem with size 0 at a page start reports the refused mapping, status 1" $?
+
+# kelmora on the flash: each case's input restored in a directory of /mnt/conf, and
+# its expected output, messages and files, compared.
+ok=$mount_status
+for t in text binary; do
+    mkdir -p "/mnt/conf/$t" && cp "/guest/$t/in/"* "/mnt/conf/$t/" || ok=1
+    (cd "/mnt/conf/$t" && kelmora $(cat "/guest/$t/args")) >/tmp/out || ok=1
+    cmp "/guest/$t/stdout" /tmp/out && same_files "/mnt/conf/$t" "/guest/$t/out" || ok=1
+done
+result "kelmora restores a text and a binary profile on the flash" $ok
