@@ -130,8 +130,11 @@ bool is_temp_of(const char *entry, const char *name) {
 }
 
 // A run holds its temporary file locked from its creation to its exit, so one that can
-// be locked now was left by a run that died (killed, or a power cut).
-void remove_stale_temps(DIR *dir, const char *name) {
+// be locked now was left by a run that died (killed, or a power cut). One that is the
+// profile itself is the old name of a rename that a power cut tore in half (JFFS2 writes
+// the new name before it deletes the old): this run holds its lock, and the profile
+// keeps its content when the extra name goes.
+void remove_stale_temps(DIR *dir, const char *name, const struct stat &profile) {
     while (const struct dirent *entry = readdir(dir)) {
         if (!is_temp_of(entry->d_name, name)) {
             continue;
@@ -142,7 +145,8 @@ void remove_stale_temps(DIR *dir, const char *name) {
             continue;
         }
         struct stat st;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            (same_file(st, profile) || flock(fd, LOCK_EX | LOCK_NB) == 0)) {
             unlinkat(dirfd(dir), entry->d_name, 0);
         }
         close(fd);
@@ -198,7 +202,7 @@ void discard(DIR *dir, const char *temp, int fd) {
 // copied is the file that is replaced.
 int replace_by_rename(DIR *dir, const char *name, int fd, const struct stat &old, const char *path,
                       const void *data, std::size_t size) {
-    remove_stale_temps(dir, name);
+    remove_stale_temps(dir, name, old);
     char temp[NAME_MAX + 1];
     const int n =
         std::snprintf(temp, sizeof temp, ".%s.%ld.tmp", name, static_cast<long>(getpid()));
