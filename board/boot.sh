@@ -16,8 +16,8 @@ mode=$1 build=$2 work=$3
 for tool in qemu-system-arm arm-linux-gnueabi-gcc fakeroot cpio timeout; do
     command -v $tool >/dev/null || unavailable "$tool is not installed"
 done
-dpkg-query -W -f='${Status}' busybox-static:armel 2>/dev/null | grep -q 'install ok installed' ||
-    unavailable "busybox-static:armel is not installed"
+busybox=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/unpacked/busybox-static_armel/bin/busybox
+[ -x "$busybox" ] || unavailable "no ARMv5 busybox at $busybox (scripts/install-deps.sh unpacks it)"
 [ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 is not installed"
 for p in kelmora physmem; do
     [ -x "$build/$p/$p" ] || fail "no $build/$p/$p: build the armv5 preset first"
@@ -52,7 +52,7 @@ root=$work/root
 rm -rf "$root"
 modules=$root/lib/modules/$(cat "$kernel/build/include/config/kernel.release")
 mkdir -p "$root"/{bin,dev,etc,proc,sys,tmp,guest} "$modules/extra"
-cp /bin/busybox "$build/kelmora/kelmora" "$build/physmem/physmem" "$root/bin/"
+cp "$busybox" "$build/kelmora/kelmora" "$build/physmem/physmem" "$root/bin/"
 cp "$top/board/init" "$root/init"
 cp "$work/gpio-sim/board-gpio-sim.ko" "$work/lampora/lampora.ko" "$modules/extra/"
 printf '%s\n' board-gpio-sim lampora >"$root/lib/modules/order"
