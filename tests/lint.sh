@@ -5,16 +5,11 @@
 #   lint.sh SOURCE_DIR BUILD_DIR   (BUILD_DIR holds compile_commands.json)
 set -u
 src=$1 build=$2
+. "$(dirname "$0")/test-env.sh"
 for tool in clang-format clang-tidy; do
-    if ! command -v $tool >/dev/null; then
-        [ "${CI:-}" = true ] && { echo "FAIL: $tool not installed"; exit 1; }
-        echo "SKIP: $tool not installed"; exit 77
-    fi
+    command -v $tool >/dev/null || unavailable "$tool not installed"
 done
-[ -r /usr/src/linux-source-6.1.tar.xz ] || {
-    [ "${CI:-}" = true ] && { echo "FAIL: linux-source-6.1 not installed"; exit 1; }
-    echo "SKIP: linux-source-6.1 not installed"; exit 77
-}
+[ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 not installed"
 cd "$src" || exit 1
 fail=0
 kernel_c=(lampora/lampora.c tests/lampora/gpio-sim/board-gpio-sim.c)

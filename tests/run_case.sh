@@ -27,14 +27,12 @@
 #   mem-after the words the image must hold afterwards, and no other non-zero word
 #             (absent: exactly mem)
 set -u
+. "$(dirname "$0")/test-env.sh"
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
 if [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ] || [ -f "$case_dir/user" ]; then
-    if [ "$(id -u)" != 0 ]; then
-        [ "${CI:-}" = true ] && { echo "FAIL: needs root"; exit 1; }
-        echo "SKIP: needs root"; exit 77
-    fi
+    [ "$(id -u)" = 0 ] || unavailable "needs root"
 fi
 if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
@@ -75,10 +73,7 @@ if [ -f "$case_dir/user" ]; then
 fi
 tracer=()
 if [ -f "$case_dir/slow" ]; then
-    if ! command -v strace >/dev/null; then
-        [ "${CI:-}" = true ] && { echo "FAIL: needs strace"; exit 1; }
-        echo "SKIP: needs strace"; exit 77
-    fi
+    command -v strace >/dev/null || unavailable "needs strace"
     tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
     # LeakSanitizer cannot work under ptrace; the other sanitizers still do.
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
