@@ -1,8 +1,10 @@
 #!/bin/bash
 # boot.sh MODE ARMV5_BUILD WORK: boots the emulated ARM926 board (QEMU versatilepb) on
 # the project's kernel (scripts/board-kernel.sh) with busybox, the ARMv5 build's kelmora
-# and physmem, the board's GPIO controller (gpio-sim/) and lampora. WORK/flash.img is
-# the 64 MiB NOR flash that holds /mnt/conf.
+# and physmem, the board's GPIO controller (gpio-sim/) and lampora. WORK/flash.img
+# (flash-ubifs.img for UBIFS) is the 64 MiB NOR flash that holds /mnt/conf, with the
+# file system BOARD_FS names: jffs2 (the default, writes through) or ubifs (UBIFS on
+# UBI, writes back: only fsync makes data durable).
 #   shell     a shell on this terminal (make board); the flash is kept between runs
 # The test modes boot with the guest halves of tests/board (tests/board/files) and
 # leave the logs in WORK for the host halves there, which run them and judge:
@@ -13,7 +15,7 @@
 # missing, 1 otherwise.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-mode=$1 build=$2 work=$3
+mode=$1 build=$2 work=$3 fs=${BOARD_FS:-jffs2}
 fail() { echo "board: $*" >&2; exit 1; }
 # For a user a missing tool is an error; a test's host half decides what it means.
 unavailable() {
@@ -21,8 +23,15 @@ unavailable() {
     [ "$mode" = shell ] && exit 1
     exit 77
 }
+PATH=$PATH:/usr/sbin:/sbin # mkfs.ubifs and ubinize
 
-for tool in qemu-system-arm arm-linux-gnueabi-gcc fakeroot cpio timeout; do
+tools=(qemu-system-arm arm-linux-gnueabi-gcc fakeroot cpio timeout)
+case $fs in
+jffs2) ;;
+ubifs) tools+=(mkfs.ubifs ubinize) ;;
+*) fail "BOARD_FS=$fs: jffs2 or ubifs" ;;
+esac
+for tool in "${tools[@]}"; do
     command -v $tool >/dev/null || unavailable "$tool is not installed"
 done
 busybox=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/unpacked/busybox-static_armel/bin/busybox
@@ -84,13 +93,34 @@ fi
 (cd "$root" && fakeroot sh -c 'mknod dev/console c 5 1 && find . | cpio -o -H newc --quiet') \
     >"$work/initramfs.cpio"
 
-erase_flash() { # IMAGE: 64 MiB of 0xFF, erased NOR flash
+# UBI refuses the whole CFI device (it has several erase regions): UBI and so UBIFS sit on
+# one command-line partition covering it, mtd0. The guest has no UBI tools, so the
+# volume "conf" with an empty UBIFS is made here; UBI grows it over the flash at its
+# first attach.
+flash_mtd=34000000.flash # the flash's MTD name on this kernel (/proc/mtd without mtdparts)
+if [ "$fs" = ubifs ]; then
+    rm -rf "$work/ubi"
+    mkdir -p "$work/ubi/empty"
+    printf '%s\n' '[conf]' mode=ubi "image=$work/ubi/conf.ubifs" vol_id=0 vol_type=dynamic \
+        vol_name=conf vol_flags=autoresize >"$work/ubi/ubi.ini"
+    # 256 KiB erase blocks, each losing two 64-byte headers to UBI; byte-writable NOR.
+    { mkfs.ubifs -m 1 -e 262016 -c 240 -r "$work/ubi/empty" -o "$work/ubi/conf.ubifs" &&
+        ubinize -o "$work/ubi/ubi.img" -p 262144 -m 1 "$work/ubi/ubi.ini"; } >"$work/ubi/log" 2>&1 ||
+        { cat "$work/ubi/log"; fail "the UBI image did not build"; }
+fi
+# blank_flash IMAGE: 64 MiB of erased NOR flash (0xFF), which JFFS2 mounts as empty;
+# for UBIFS with the empty volume at its start.
+blank_flash() {
     head -c $((64 << 20)) /dev/zero | tr '\0' '\377' >"$1"
+    [ "$fs" != ubifs ] || dd if="$work/ubi/ubi.img" of="$1" conv=notrunc status=none
 }
+flash=$work/flash.img
+[ "$fs" = jffs2 ] || flash=$work/flash-$fs.img
 qemu=(qemu-system-arm -M versatilepb -m 128 -kernel "$kernel/zImage" -dtb "$kernel/versatile-pb.dtb"
     -initrd "$work/initramfs.cpio" -net none -no-reboot -audiodev none,id=snd -global pl041.audiodev=snd)
 # lpj skips the delay loop calibration; quiet keeps the console for the guest's lines.
-append="console=ttyAMA0 panic=-1 quiet lpj=1000000"
+append="console=ttyAMA0 panic=-1 quiet lpj=1000000 board.fs=$fs"
+[ "$fs" != ubifs ] || append+=" mtdparts=$flash_mtd:-(conf) ubi.mtd=0"
 
 # boot RUN FLASH LOG: one boot in the background, serial console to LOG; sets $pid.
 boot() {
@@ -113,9 +143,11 @@ await() {
     fi
     wait $pid || { echo "FAIL: QEMU ended with status $?" >&2; return 1; }
 }
-# finish LOG: the log without carriage returns; fails on any kernel fault in it.
+# finish LOG: the log without carriage returns, and without a last line the power cut
+# broke off; fails on any kernel fault in it.
 finish() {
     tr -d '\r' <"$1.raw" >"$1"
+    [ -z "$(tail -c 1 "$1")" ] || sed -i '$d' "$1"
     if grep -E 'Oops|BUG:|Call Trace|Kernel panic' "$1" >&2; then
         echo "FAIL: the kernel reported a fault ($1)" >&2
         return 1
@@ -124,16 +156,16 @@ finish() {
 
 case $mode in
 shell)
-    [ -f "$work/flash.img" ] || erase_flash "$work/flash.img"
-    exec "${qemu[@]}" -nographic -serial mon:stdio -drive "if=pflash,format=raw,file=$work/flash.img" \
-        -append "console=ttyAMA0 panic=-1 quiet board.run=shell"
+    [ -f "$flash" ] || blank_flash "$flash"
+    exec "${qemu[@]}" -nographic -serial mon:stdio -drive "if=pflash,format=raw,file=$flash" \
+        -append "$append board.run=shell"
     ;;
 checks)
-    erase_flash "$work/flash.img"
+    blank_flash "$flash"
     fail=0
     for run in checks persist; do
         start=$(date +%s.%N)
-        boot "$run" "$work/flash.img" "$work/$run.log"
+        boot "$run" "$flash" "$work/$run.log"
         await 300 || fail=1
         end=$(date +%s.%N)
         finish "$work/$run.log" || fail=1
@@ -145,19 +177,20 @@ checks)
 powercut)
     cuts=${POWERCUT_CUTS:-60} lanes=${POWERCUT_LANES:-2} seed=${POWERCUT_SEED:-$RANDOM}
     per=$(((cuts + lanes - 1) / lanes))
-    echo "powercut: $lanes boards, $per cuts each, seed $seed (replay: POWERCUT_SEED=$seed)"
+    echo "powercut on $fs: $lanes boards, $per cuts each, seed $seed (replay: POWERCUT_SEED=$seed)"
     # lane N: one board, its own flash; boot, let the saves run a random while, cut.
+    # board.boot numbers the boot, so every save of a lane writes a version of its own.
     lane() {
         local n=$1 b log ms
         RANDOM=$((seed * 16 + n))
-        erase_flash "$work/flash$n.img"
+        blank_flash "$work/flash$n.img"
         for ((b = 0; b <= per; b++)); do
             log=$work/cut$n-$(printf %03d $b).log
             if [ $b = $per ]; then # the last boot only checks
-                boot "powercut board.cut=last" "$work/flash$n.img" "$log"
+                boot "powercut board.boot=$b board.cut=last" "$work/flash$n.img" "$log"
                 await 300 || true
             else
-                boot powercut "$work/flash$n.img" "$log"
+                boot "powercut board.boot=$b" "$work/flash$n.img" "$log"
                 for ((i = 0; i < 3000; i++)); do
                     grep -q '^SAVING' "$log.raw" 2>/dev/null || ! kill -0 $pid 2>/dev/null && break
                     sleep 0.1
@@ -169,7 +202,7 @@ powercut)
                 echo "board $n boot $b: power cut $ms ms into the saves"
             fi
             finish "$log" || echo "FAULT" >>"$log"
-            grep -q '^CUT mount failed' "$log" && erase_flash "$work/flash$n.img"
+            grep -q '^CUT mount failed' "$log" && blank_flash "$work/flash$n.img"
         done
     }
     rm -f "$work"/cut*.log*

@@ -167,6 +167,21 @@ def temp_pattern(profile_name):
     return re.compile(r'\.' + re.escape(profile_name) + r'\.\d+\.tmp$')
 
 
+def order_faults(name, order, roles):
+    """Every save's calls in the roles ORDER names, a role's repeats counted once, must
+    be ORDER: the data reaches storage before the rename, the rename after it."""
+    faults, checked = [], 0
+    for save in sorted({s for _, _, s in roles}):
+        seen = []
+        for _, role, s in roles:
+            if s == save and role in order and seen[-1:] != [role]:
+                seen.append(role)
+        checked += bool(seen)
+        if seen and seen != order:
+            faults.append(f'{name} save {save}: order {" ".join(seen)}, expected {" ".join(order)}')
+    return faults if checked else [f'{name}: no save made any of {" ".join(order)}']
+
+
 def read_file(path):
     with open(path, 'rb') as f:
         return f.read()
@@ -175,6 +190,7 @@ def read_file(path):
 def kelmora(binary):
     injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'kelmora']
     scenarios = [row[1:] for row in table('scenarios.txt') if row[0] == 'kelmora']
+    orders = {row[1]: row[2:] for row in table('orders.txt') if row[0] == 'kelmora'}
     report = []  # (scenario, syscall, occurrences, runs, new, old, reported, killed, lost)
     faults = []
     for name, case, target, always in scenarios:
@@ -251,6 +267,8 @@ def kelmora(binary):
             continue
         roles = kelmora_roles(trace_events(trace), input_name, os.path.basename(path))
         os.unlink(trace)
+        if name in orders:
+            faults += order_faults(name, orders[name], roles)
         shutil.rmtree(work)
 
         for call, hows in injections:
