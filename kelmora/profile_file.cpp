@@ -39,14 +39,15 @@ int open_at(int dir, const char *name, int flags) {
 // from the directory holding the link. On return *dir is the directory of the file
 // opened and name its name there, or *dir is -1 where a directory could not be opened
 // (no read permission): the kernel's own resolution of what remains opens the file then.
-int resolve_and_open(const char *path, int *dir, char *name) {
+int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1]) {
     char rest[PATH_MAX];
     char link[PATH_MAX];
-    if (std::strlen(path) >= sizeof rest) {
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof rest) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    std::strcpy(rest, path);
+    std::memcpy(rest, path, length + 1);
     int at = AT_FDCWD;
     for (int links = 0; links <= kMaxLinks; ++links) {
         char *slash = std::strrchr(rest, '/');
@@ -73,19 +74,19 @@ int resolve_and_open(const char *path, int *dir, char *name) {
         if (fd >= 0 || errno != ELOOP) {
             if (fd >= 0) {
                 *dir = at;
-                std::strcpy(name, base);
+                std::memcpy(name, base, std::strlen(base) + 1);
             } else {
                 close(at);
             }
             return fd;
         }
-        const ssize_t length = readlinkat(at, base, link, sizeof link - 1);
-        if (length <= 0) {
+        const ssize_t size = readlinkat(at, base, link, sizeof link - 1);
+        if (size <= 0) {
             close(at);
             return -1;
         }
-        link[length] = '\0';
-        std::strcpy(rest, link);
+        link[size] = '\0';
+        std::memcpy(rest, link, static_cast<std::size_t>(size) + 1);
     }
     close_dir(at);
     errno = ELOOP;
@@ -164,16 +165,15 @@ int ProfileFile::open() {
             nanosleep(&pause, nullptr);
             error = 0;
         }
-        if (error == EWOULDBLOCK) {
-            close_all();
-            std::printf("Profile busy - %s\n", path_);
-            return result_ = -2;
-        }
         // Without locks (ENOLCK) the run goes on unheld.
-        if (error != 0 || still_named()) {
+        if ((error != 0 && error != EWOULDBLOCK) || (error == 0 && still_named())) {
             return result_ = 0;
         }
         close_all();
+        if (error == EWOULDBLOCK || now_ms() >= deadline) {
+            std::printf("Profile busy - %s\n", path_);
+            return result_ = -2;
+        }
     }
     std::printf("Open file fail - %s\n", path_);
     return result_ = -1;
