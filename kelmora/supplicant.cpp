@@ -44,17 +44,22 @@ constexpr std::array<CodeRule, 8> kCodeRules{{
     {"pairwise", "CCMP", kUnchanged, 3, false, Implied::kDefault},
 }};
 
-// The codes a block's own lines give, for each code the block may start with: its
-// implied lines come first but are known only once the whole block has been read.
-struct BlockCodes {
+// One block as read so far. Its lines change only its own copy of the settings, which
+// replaces the process's settings at its end if the block takes effect: whether it does is
+// known only then. The codes a block's own lines give are kept for each code the block may
+// start with, since its implied lines come first but are also known only at its end.
+struct Block {
+    NetworkSettings settings; // ssid and key as its lines leave them
     std::array<int, kCodeCount> auth_mode;
     std::array<int, kCodeCount> encrypt_type;
     std::array<bool, kCodeRules.size()> matched; // rules the block's lines set
     bool psk;                                    // a psk line that is not a fault
+    bool other_key_mgmt;                         // a key_mgmt naming neither WPA-PSK nor NONE
+    bool disabled;                               // the supplicant never joins it
 };
 
-BlockCodes start_block() {
-    return {{0, 1, 2, 3}, {0, 1, 2, 3}, {}, false};
+Block start_block() {
+    return {network_settings, {0, 1, 2, 3}, {0, 1, 2, 3}, {}, false, false, false};
 }
 
 int apply_auth_mode(const CodeRule &rule, int mode) {
@@ -68,7 +73,7 @@ int apply_encrypt_type(const CodeRule &rule, int type) {
     return rule.encrypt_type == kUnchanged ? type : rule.encrypt_type;
 }
 
-bool sets_name(const BlockCodes &block, std::string_view name) {
+bool sets_name(const Block &block, std::string_view name) {
     for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
         if (block.matched[i] && kCodeRules[i].name == name) {
             return true;
@@ -77,9 +82,20 @@ bool sets_name(const BlockCodes &block, std::string_view name) {
     return false;
 }
 
+// A network the profile cannot hold (SAE, EAP and the like, with no key of the
+// profile's kind) or one the supplicant never joins must not become the profile: restoring
+// it would at best pick the wrong network, at worst join an open one of the same name.
+bool takes_effect(const Block &block) {
+    return !block.disabled && (block.psk || !block.other_key_mgmt);
+}
+
 // A psk block without key_mgmt=NONE reads each of key_mgmt, proto and pairwise that it
 // does not set to a known value as the supplicant's default; then its own lines follow.
-void end_block(const BlockCodes &block) {
+// Returns whether the block took effect.
+bool end_block(Block &block) {
+    if (!takes_effect(block)) {
+        return false;
+    }
     int mode = network_settings.auth_mode;
     int type = network_settings.encrypt_type;
     bool implies = block.psk;
@@ -94,8 +110,24 @@ void end_block(const BlockCodes &block) {
             type = apply_encrypt_type(rule, type);
         }
     }
-    network_settings.auth_mode = block.auth_mode[static_cast<std::size_t>(mode)];
-    network_settings.encrypt_type = block.encrypt_type[static_cast<std::size_t>(type)];
+    block.settings.auth_mode = block.auth_mode[static_cast<std::size_t>(mode)];
+    block.settings.encrypt_type = block.encrypt_type[static_cast<std::size_t>(type)];
+    network_settings = block.settings;
+    return true;
+}
+
+// Whether a key_mgmt value, a list of words split at blanks, names a kind of network the
+// profile holds.
+bool names_profile_key_mgmt(std::string_view value) {
+    while (!value.empty()) {
+        const std::size_t end = value.find_first_of(" \t");
+        const std::string_view word = value.substr(0, end);
+        if (word == "WPA-PSK" || word == "NONE") {
+            return true;
+        }
+        value.remove_prefix(end == std::string_view::npos ? value.size() : end + 1);
+    }
+    return false;
 }
 
 int hex_digit(char c) {
@@ -126,7 +158,7 @@ bool is_hex_ssid(std::string_view value) {
 
 // Stores a new SSID; false (SSID unchanged) when it does not fit the field or would
 // break the text profile's lines.
-bool set_ssid(std::string_view value) {
+bool set_ssid(NetworkSettings &settings, std::string_view value) {
     char ssid[kSsidField];
     std::size_t length;
     if (value.front() != '"' && is_hex_ssid(value)) {
@@ -146,28 +178,34 @@ bool set_ssid(std::string_view value) {
         std::memcpy(ssid, value.data() + 1, length);
     }
     ssid[length] = '\0';
-    std::memcpy(network_settings.ssid, ssid, length + 1);
+    std::memcpy(settings.ssid, ssid, length + 1);
     return true;
 }
 
-void set_key(std::string_view value) {
+void set_key(NetworkSettings &settings, std::string_view value) {
     if (!value.empty() && value.front() == '"') {
         value = value.substr(1, value.size() - 2);
     }
     // A line is at most 255 characters, so the key always fits its field.
-    std::memcpy(network_settings.key, value.data(), value.size());
-    network_settings.key[value.size()] = '\0';
+    std::memcpy(settings.key, value.data(), value.size());
+    settings.key[value.size()] = '\0';
 }
 
 // Applies one "name=value" setting; false when the line is a fault in its block.
-bool apply_setting(BlockCodes &block, std::string_view name, std::string_view value) {
+bool apply_setting(Block &block, std::string_view name, std::string_view value) {
     if (name == "ssid") {
-        return value.empty() ? false : set_ssid(value);
+        return value.empty() ? false : set_ssid(block.settings, value);
     }
     if (name == "psk" || name == "wep_key0") {
         block.psk = block.psk || name == "psk";
-        set_key(value);
+        set_key(block.settings, value);
         return true;
+    }
+    if (name == "key_mgmt" && !names_profile_key_mgmt(value)) {
+        block.other_key_mgmt = true;
+    }
+    if (name == "disabled" && value == "1") {
+        block.disabled = true;
     }
     for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
         const CodeRule &rule = kCodeRules[i];
@@ -187,7 +225,7 @@ bool apply_setting(BlockCodes &block, std::string_view name, std::string_view va
 }
 
 // Judges one line inside a block; false when it is a fault.
-bool read_block_line(BlockCodes &block, const char *line) {
+bool read_block_line(Block &block, const char *line) {
     const char *equals = std::strchr(line, '=');
     if (equals == nullptr) {
         return false;
@@ -211,12 +249,15 @@ int parse_supplicant_config(const char *path) {
     char inner[kLineSize];
     char *line;
     int bad_blocks = 0;
+    bool any_block = false;
+    bool any_effect = false;
     while (read_config_line(outer, sizeof outer, stream, &line) != nullptr) {
         if (std::strcmp(line, "network={") != 0) {
             continue;
         }
+        any_block = true;
         int faults = 0;
-        BlockCodes block = start_block();
+        Block block = start_block();
         for (;;) {
             if (read_config_line(inner, sizeof inner, stream, &line) == nullptr) {
                 ++bad_blocks; // never closed
@@ -228,7 +269,7 @@ int parse_supplicant_config(const char *path) {
             }
             faults += read_block_line(block, line) ? 0 : 1;
         }
-        end_block(block);
+        any_effect = end_block(block) || any_effect;
     }
     // A read error is not an end of file: half a file must not become a profile.
     if (std::ferror(stream)) {
@@ -238,5 +279,8 @@ int parse_supplicant_config(const char *path) {
     std::printf("SSID: %s\nAuthMode: %d\nEncType: %d\nEncKey: %s\n", network_settings.ssid,
                 network_settings.auth_mode, network_settings.encrypt_type, network_settings.key);
     std::fclose(stream);
+    if (bad_blocks == 0 && any_block && !any_effect) {
+        return -1; // blocks that all take no effect leave nothing to restore
+    }
     return -bad_blocks;
 }

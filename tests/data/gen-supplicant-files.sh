@@ -21,7 +21,7 @@ store() { # NAME FILE: the case input of both targets
 }
 
 # wpa_supplicant saves what wpa_cli set up, one "set_network" argument list per line
-# ("+" adds the next network).
+# ("+" adds the next network, "! COMMAND ..." runs a wpa_cli command once all are enabled).
 saved() { # NAME, then the lines on standard input
     cat >"$work/cli"
     unshare -n -m --propagation private bash -euo pipefail -s "$work" <<'NS'
@@ -39,15 +39,24 @@ for _ in 1 2 3 4 5 6 7 8 9 10; do
 done
 cli() { wpa_cli -i wl0 "$@" >"$work/reply" && grep -qv FAIL "$work/reply"; }
 id=-1
+: >"$work/after"
 while read -r line; do
     if [ "$line" = + ]; then
         cli add_network && id=$(cat "$work/reply")
+        continue
+    fi
+    if [ "${line:0:1}" = '!' ]; then
+        echo "${line:1}" >>"$work/after"
         continue
     fi
     eval "set -- $line"
     cli set_network "$id" "$@"
 done <"$work/cli"
 cli enable_network all
+while read -r line; do
+    eval "set -- $line"
+    cli "$@"
+done <"$work/after"
 cli save_config
 cli terminate
 NS
@@ -95,4 +104,34 @@ key_mgmt WPA-PSK
 +
 ssid '"guest"'
 key_mgmt NONE
+CLI
+saved saved-sae <<'CLI'
++
+ssid '"home-wpa3"'
+key_mgmt SAE
+sae_password '"correct horse battery"'
+ieee80211w 2
+CLI
+saved saved-eap <<'CLI'
++
+ssid '"office"'
+key_mgmt WPA-EAP
+eap PEAP
+identity '"j.doe"'
+password '"correct horse battery"'
+phase2 '"auth=MSCHAPV2"'
+CLI
+saved saved-selected <<'CLI'
++
+ssid '"office"'
+psk '"correct horse battery"'
+key_mgmt WPA-PSK
++
+ssid '"home"'
+psk '"home sweet home"'
+key_mgmt WPA-PSK
++
+ssid '"cafe"'
+key_mgmt NONE
+! select_network 0
 CLI
