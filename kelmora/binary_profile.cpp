@@ -1,6 +1,6 @@
 #include "binary_profile.h"
 
-#include "file_replace.h"
+#include "profile_file.h"
 #include "settings.h"
 
 #include <cstdint>
@@ -25,38 +25,29 @@ void store_text(std::size_t offset, const char *text) {
 
 } // namespace
 
-int binary_profile_load(const char *path) {
-    if (path == nullptr) {
+int binary_profile_load(ProfileFile &profile) {
+    if (profile.open() < 0) {
         return -1;
     }
-    FILE *stream = std::fopen(path, "rb");
-    if (stream == nullptr) {
-        std::printf("Open file fail - %s\n", path);
-        return -1;
-    }
-    if (std::fread(binary_profile_record.bytes, 1, kRecordSize, stream) != kRecordSize) {
-        std::printf("Read file fail - %s\n", path);
-        std::fclose(stream);
+    if (!profile.read_start(binary_profile_record.bytes, kRecordSize)) {
+        std::printf("Read file fail - %s\n", profile.path());
         return -2;
     }
-    std::fclose(stream);
     return 0;
 }
 
-int binary_profile_save(const char *path) {
-    if (path == nullptr) {
-        return -1;
-    }
-    return replace_file(path, binary_profile_record.bytes, kRecordSize);
+int binary_profile_save(ProfileFile &profile) {
+    return profile.replace(binary_profile_record.bytes, kRecordSize);
 }
 
-int binary_profile_restore(const char *path) {
+int binary_profile_restore(ProfileFile &profile) {
+    const char *path = profile.path();
     // A key that would run past the record is refused before the profile is touched.
     if (std::strlen(network_settings.key) >= kKeyRoom) {
         std::printf("Key longer than %zu characters - %s\n", kKeyRoom - 1, path);
         return -2;
     }
-    int result = binary_profile_load(path);
+    int result = binary_profile_load(profile);
     if (result < 0) {
         std::puts("TL_NetProfRFF failure");
         return result;
@@ -65,7 +56,7 @@ int binary_profile_restore(const char *path) {
     store_le32(kAuthModeOffset, network_settings.auth_mode);
     store_text(kSsidOffset, network_settings.ssid);
     store_text(kKeyOffset, network_settings.key);
-    result = binary_profile_save(path);
+    result = binary_profile_save(profile);
     if (result < 0) {
         std::puts("TL_NetProfW2F failure");
     }

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+class ProfileFile;
+
 inline constexpr std::size_t kRecordSize = 216;
 inline constexpr std::size_t kSsidOffset = 36;
 inline constexpr std::size_t kAuthModeOffset = 72;
@@ -16,6 +18,6 @@ struct BinaryProfileRecord {
 
 extern BinaryProfileRecord binary_profile_record;
 
-int binary_profile_load(const char *path);
-int binary_profile_restore(const char *path);
-int binary_profile_save(const char *path);
+int binary_profile_load(ProfileFile &profile);
+int binary_profile_restore(ProfileFile &profile);
+int binary_profile_save(ProfileFile &profile);

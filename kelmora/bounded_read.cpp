@@ -10,6 +10,7 @@ namespace {
 struct BoundedFile {
     int fd;
     std::size_t left; // bytes still allowed, one more than the limit at the start
+    bool owned;       // closed with the stream
 };
 
 ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
@@ -33,27 +34,35 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
 
 int bounded_close(void *cookie) {
     auto *file = static_cast<BoundedFile *>(cookie);
-    const int result = close(file->fd);
+    const int result = file->owned ? close(file->fd) : 0;
     std::free(file);
     return result;
+}
+
+FILE *bounded_stream(int fd, bool owned) {
+    auto *file = static_cast<BoundedFile *>(std::malloc(sizeof(BoundedFile)));
+    if (file != nullptr) {
+        *file = BoundedFile{fd, kReadLimit + 1, owned};
+        const cookie_io_functions_t functions{bounded_read, nullptr, nullptr, bounded_close};
+        if (FILE *stream = fopencookie(file, "r", functions)) {
+            return stream;
+        }
+    }
+    std::free(file);
+    return nullptr;
 }
 
 } // namespace
 
 FILE *open_bounded_stream(const char *path) {
-    auto *file = static_cast<BoundedFile *>(std::malloc(sizeof(BoundedFile)));
-    if (file == nullptr) {
-        return nullptr;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    FILE *stream = fd >= 0 ? bounded_stream(fd, true) : nullptr;
+    if (stream == nullptr && fd >= 0) {
+        close(fd);
     }
-    file->fd = open(path, O_RDONLY | O_CLOEXEC);
-    file->left = kReadLimit + 1;
-    if (file->fd >= 0) {
-        const cookie_io_functions_t functions{bounded_read, nullptr, nullptr, bounded_close};
-        if (FILE *stream = fopencookie(file, "r", functions)) {
-            return stream;
-        }
-        close(file->fd);
-    }
-    std::free(file);
-    return nullptr;
+    return stream;
+}
+
+FILE *open_bounded_stream(int fd) {
+    return bounded_stream(fd, false);
 }

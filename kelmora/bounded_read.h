@@ -11,3 +11,6 @@ inline constexpr std::size_t kReadLimit = std::size_t{16} << 20;
 // Opens path for reading as a text stream whose reads fail (EFBIG, so ferror is set)
 // once more than kReadLimit bytes have come in. nullptr when it cannot be opened.
 FILE *open_bounded_stream(const char *path);
+
+// The same over an open file, read from where it stands; the stream leaves fd open.
+FILE *open_bounded_stream(int fd);

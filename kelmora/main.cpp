@@ -1,6 +1,6 @@
 // kelmora: restores the stored network profile from a supplicant configuration file.
 #include "binary_profile.h"
-#include "file_replace.h"
+#include "profile_file.h"
 #include "supplicant.h"
 #include "text_profile.h"
 
@@ -19,9 +19,9 @@ namespace {
 struct ProfileTarget {
     int version; // 1 in both entries; nothing reads it
     char name[16];
-    int (*save)(const char *path);
-    int (*load)(const char *path);
-    int (*restore)(const char *path);
+    int (*save)(ProfileFile &profile);
+    int (*load)(ProfileFile &profile);
+    int (*restore)(ProfileFile &profile);
     int reserved; // nothing reads it
 };
 
@@ -106,19 +106,22 @@ int main(int argc, char **argv) {
     }
 
     // A reader that went away must not turn a finished save into a death by SIGPIPE: the
-    // exit status tells what happened to the profile, the summary is only a courtesy.
+    // exit status tells what happened to the profile, the summary is only a courtesy. A
+    // file-size limit must not kill a save halfway either: the write fails with EFBIG,
+    // and the save reports it after putting the old content back.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     if (parse_supplicant_config(input) < 0) {
         std::fputs("Read WPA file failure! \n", stderr);
         return kRunFailed;
     }
-    // Runs on the same profile take turns, from reading the old profile to the last save.
-    hold_profile(output);
-    if (target->restore(output) < 0) {
+    // Opened and held by the restore's read, until the last save is done.
+    ProfileFile profile(output);
+    if (target->restore(profile) < 0) {
         std::fputs("Can't restore file! \n", stderr);
         return kRunFailed;
     }
-    if (target->save(output) < 0) {
+    if (target->save(profile) < 0) {
         std::fputs("Can't write to file! \n", stderr);
         return kSaveFailed;
     }

@@ -1,8 +1,8 @@
 #include "text_profile.h"
 
 #include "bounded_read.h"
-#include "file_replace.h"
 #include "line_reader.h"
+#include "profile_file.h"
 #include "settings.h"
 
 #include <array>
@@ -92,13 +92,14 @@ bool append_entry(const char *line) {
 
 } // namespace
 
-int text_profile_load(const char *path) {
-    if (path == nullptr) {
-        return -1;
+int text_profile_load(ProfileFile &profile) {
+    const char *path = profile.path();
+    if (profile.open() < 0) {
+        return -2;
     }
-    FILE *stream = open_bounded_stream(path);
+    FILE *stream = profile.read_stream();
     if (stream == nullptr) {
-        std::printf("Open file fail - %s\n", path);
+        std::printf("Out of memory - %s\n", path);
         return -2;
     }
     text_profile_buffer.length = 0;
@@ -119,17 +120,14 @@ int text_profile_load(const char *path) {
     return result;
 }
 
-int text_profile_restore(const char *path) {
-    const int result = text_profile_load(path);
+int text_profile_restore(ProfileFile &profile) {
+    const int result = text_profile_load(profile);
     if (result < 0) {
         std::puts("Orvane_NetProfRFF failure");
     }
     return result;
 }
 
-int text_profile_save(const char *path) {
-    if (path == nullptr) {
-        return -1;
-    }
-    return replace_file(path, text_profile_buffer.text, text_profile_buffer.length);
+int text_profile_save(ProfileFile &profile) {
+    return profile.replace(text_profile_buffer.text, text_profile_buffer.length);
 }

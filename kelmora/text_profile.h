@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+class ProfileFile;
+
 // The rebuilt profile between restore and save: terminated text that grows as needed.
 struct TextProfileBuffer {
     char *text;
@@ -12,6 +14,6 @@ struct TextProfileBuffer {
 
 extern TextProfileBuffer text_profile_buffer;
 
-int text_profile_load(const char *path);
-int text_profile_restore(const char *path);
-int text_profile_save(const char *path);
+int text_profile_load(ProfileFile &profile);
+int text_profile_restore(ProfileFile &profile);
+int text_profile_save(ProfileFile &profile);

@@ -42,19 +42,21 @@ TARGETS = {
 # A key ROLE:ERROR holds for that error only.
 OUTCOMES = {
     'open-input': 'no-settings', 'read-input': 'no-settings', 'close-input': 'none',
-    # Without the lock the run goes on unheld.
-    'open-lock': 'none', 'flock-lock': 'none', 'close-lock': 'none',
-    'open-profile-r': 'load-open', 'read-profile-r': 'load-read', 'close-profile-r': 'none',
-    'open-profile-w': 'save-open', 'close-profile-w': 'none', 'flistxattr-profile-w': 'none',
-    # Without a directory, a temporary file, the owner or the attributes on it, or where
-    # the rename is refused as for a bind mount, the profile is written in place.
+    # The profile is opened once, held (without locks the run goes on unheld) and read.
+    'open-profile': 'load-open', 'read-profile': 'load-read', 'flock-profile': 'none',
+    'close-profile': 'none', 'flistxattr-profile': 'none', 'ioctl-profile': 'none',
+    # Without a directory, a temporary file, the owner, attributes or inode flags on it,
+    # or where the rename is refused as for a bind mount, the profile is written in place.
     'open-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none', 'flistxattr-temp': 'none',
-    'renameat-temp:EXDEV': 'none', 'flock-temp': 'none', 'close-temp': 'none',
+    'ioctl-temp': 'none', 'renameat-temp:EXDEV': 'none', 'flock-temp': 'none',
+    'close-temp': 'none', 'close-dir': 'none',
+    # Random bits for the temporary name fall back to the clock.
+    'open-urandom': 'none', 'read-urandom': 'none', 'close-urandom': 'none',
     'write-temp': 'save-write', 'fsync-temp': 'save-write', 'fchmod-temp': 'save-write',
-    'renameat-temp': 'save-write', 'fsync-dir': 'save-write', 'close-dir': 'none',
+    'renameat-temp': 'save-write', 'fsync-dir': 'save-write',
     'read-inplace': 'save-write', 'write-inplace': 'save-write',
-    'ftruncate-inplace': 'save-write', 'fsync-inplace': 'save-write', 'close-inplace': 'none',
-    'write-stdout': 'stdout', 'writev-stdout': 'stdout',
+    'ftruncate-inplace': 'save-write', 'fsync-inplace': 'save-write',
+    'write-stdout': 'stdout', 'writev-stdout': 'stdout', 'ioctl-stdout': 'none',
 }
 # Roles after which the new content is in the profile: for good after a rename, and
 # after an in-place write only until a reported failure puts the old bytes back.
@@ -99,44 +101,43 @@ def strace(injections, command, trace=os.devnull, **kw):
 # ---------------------------------------------------------------------------- kelmora
 
 def kelmora_roles(events, input_name, profile_name):
-    """The role of each event of a plain run, and which save (1, 2) it belongs to."""
+    """The role of each event of a plain run, and which save (1, 2) it belongs to: a save
+    starts with its temporary file, which the in-place route tries first too."""
     is_temp = temp_pattern(profile_name).match
     fds = {1: 'stdout', 2: 'stdout'}
-    written = set()
     save = 0
     roles = []
     for call, args, ret in events:
         role = None
         if call in ('open', 'openat'):
-            base = os.path.basename(quoted_path(args))
+            path = quoted_path(args)
+            base = os.path.basename(path)
             if 'O_DIRECTORY' in args:
                 kind = 'dir'
             elif is_temp(base):
                 kind = 'temp'
-            elif base == profile_name and 'O_NONBLOCK' in args:
-                kind = 'lock'
+                save += 1
+            elif path == '/dev/urandom':
+                kind = 'urandom'
             elif base == profile_name:
-                kind = 'profile-w' if 'O_RDWR' in args or 'O_WRONLY' in args else 'profile-r'
+                kind = 'profile'
             elif base == input_name:
                 kind = 'input'
             else:
                 kind = 'other'
-            if kind == 'profile-w':
-                save += 1
-                written.clear()
             if ret is not None and ret >= 0:
                 fds[ret] = kind
             role = 'open-' + kind
+        elif call in ('dup', 'fcntl', 'fcntl64') and ret is not None and ret >= 0 and \
+                (call == 'dup' or 'F_DUPFD' in args):
+            fds[ret] = fds.get(int(args.split(',')[0]), 'other')
         elif call == 'renameat':
             role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
         elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
-                      'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr'):
+                      'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr', 'ioctl'):
             kind = fds.get(int(args.split(',')[0]), 'other')
-            if call == 'write':
-                written.add(kind)
-            if kind == 'profile-w' and call in ('read', 'write', 'ftruncate', 'fsync'):
-                kind = 'inplace'
-            elif kind == 'profile-w' and call == 'close' and 'profile-w' in written:
+            if kind == 'profile' and (call in ('write', 'ftruncate', 'fsync') or
+                                      call == 'read' and save > 0):
                 kind = 'inplace'
             role = f'{call}-{kind}'
         roles.append((call, role, save))
@@ -163,8 +164,8 @@ def expected(outcome, target, save, summary, path):
 
 
 def temp_pattern(profile_name):
-    """Temporary files of a profile: ".NAME.PID.tmp"."""
-    return re.compile(r'\.' + re.escape(profile_name) + r'\.\d+\.tmp$')
+    """Temporary files of a profile: ".NAME.RANDOM.tmp"."""
+    return re.compile(r'\.' + re.escape(profile_name) + r'\.[0-9a-z]+\.tmp$')
 
 
 def order_faults(name, order, roles):

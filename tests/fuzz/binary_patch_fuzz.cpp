@@ -1,6 +1,7 @@
 // A supplicant file and a binary profile: the restored record is 216 bytes, the network
 // fields hold the new settings and every other byte is the one read.
 #include "binary_profile.h"
+#include "profile_file.h"
 #include "restore_input.h"
 #include "scratch.h"
 #include "settings.h"
@@ -29,7 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         return 0;
     }
     const std::string path = scratch::put("p.bin", input.profile);
-    const int result = binary_profile_restore(path.c_str());
+    int result;
+    {
+        ProfileFile profile(path.c_str());
+        result = binary_profile_restore(profile);
+    }
     const std::string after = scratch::get(path);
 
     const std::size_t ssid = std::strlen(network_settings.ssid);

@@ -1,5 +1,6 @@
 // A supplicant file and a text profile: the rebuilt profile is whole lines, each with a
 // key and one space, the rewritten keys holding the new settings.
+#include "profile_file.h"
 #include "restore_input.h"
 #include "scratch.h"
 #include "settings.h"
@@ -50,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     if (!read_supplicant_half(input)) {
         return 0;
     }
-    FUZZ_CHECK(text_profile_load(scratch::put("p.txt", input.profile).c_str()) == 0);
+    const std::string path = scratch::put("p.txt", input.profile);
+    ProfileFile profile(path.c_str());
+    FUZZ_CHECK(text_profile_load(profile) == 0);
 
     const TextProfileBuffer &buf = text_profile_buffer;
     FUZZ_CHECK(buf.text != nullptr && buf.length < buf.capacity);
