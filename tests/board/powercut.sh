@@ -1,61 +1,89 @@
 # Guest side of the power-cut test, sourced by /init at every boot of one flash: says
 # what the last cut left in each series, restores once more, then saves in every
-# series at once, A, B, A, ..., until the host cuts the power. "board.cut=last" on the
-# command line stops after the check.
-#   series    target  how: root (temporary file and rename), user (the owner cannot be
-#                     kept: written in place), cat (a plain "cat new > profile")
+# series at once, each save a new version, until the host cuts the power.
+# "board.cut=last" on the command line stops after the check. "@ SERIES begin VERSION"
+# and "@ SERIES end VERSION STATUS" frame every save; tests/board/powercut.awk judges.
+#   series     target  how: root (temporary file and rename), user (the owner cannot
+#                      be kept: written in place), cat (a plain "cat new > profile"),
+#                      cpmv ("cp new p.tmp && mv p.tmp p", never synced)
 series="text-root 0 root
 binary-root 1 root
 text-user 0 user
 binary-user 1 user
-text-cat 0 cat"
+text-cat 0 cat
+text-cpmv 0 cpmv"
 
-# The profiles A and B, restored in RAM: A from the start profile, B over A, and A
-# over B must give A again (a shorter SSID leaves the old tail in the binary record).
-mkdir /tmp/ref
-for t in 0 1; do
-    cp "/guest/pc/start.$t" "/tmp/ref/$t.A"
-    kelmora -f /guest/pc/wpa.A -o "/tmp/ref/$t.A" -t $t >/dev/null &&
-        cp "/tmp/ref/$t.A" "/tmp/ref/$t.B" && cp "/tmp/ref/$t.A" /tmp/ref/again &&
-        kelmora -f /guest/pc/wpa.B -o "/tmp/ref/$t.B" -t $t >/dev/null &&
-        kelmora -f /guest/pc/wpa.A -o /tmp/ref/again -t $t >/dev/null &&
-        cmp -s /tmp/ref/again "/tmp/ref/$t.A" && ! cmp -s "/tmp/ref/$t.A" "/tmp/ref/$t.B" ||
-        echo "FAIL: profiles A and B of target $t"
+# A version is the SSID "powercut-BBBKKKKK", B the boot (board.boot=) and K the save:
+# always one length, longer than the start profile's, so a version's profile is the
+# same whatever the profile held before (a shorter SSID leaves the old tail).
+boot=0
+for word in $(cat /proc/cmdline); do
+    case $word in board.boot=*) boot=${word#board.boot=} ;; esac
 done
-
-save() { # TARGET HOW A|B: one save in the current directory
-    case $2 in
-    root) kelmora -f "/guest/pc/wpa.$3" -o p -t "$1" >/dev/null ;;
-    user) su user -s /bin/sh -c "kelmora -f /guest/pc/wpa.$3 -o p -t $1 >/dev/null" ;;
-    cat) cat "/tmp/ref/$1.$3" >p ;;
+version() { # SAVE
+    printf 'powercut-%03d%05d' "$boot" "$1"
+}
+refs=/tmp/ref
+wpa() { # SERIES VERSION: the supplicant file of VERSION, in RAM
+    sed "s/^\([[:space:]]*ssid=\).*/\1\"$2\"/" /guest/pc/wpa >"$refs/$1/wpa.$2"
+}
+profile() { # SERIES TARGET VERSION: the profile of VERSION, restored in RAM
+    [ -f "$refs/$1/$3" ] && return
+    wpa "$1" "$3" && cp "/guest/pc/start.$2" "$refs/$1/new" &&
+        kelmora -f "$refs/$1/wpa.$3" -o "$refs/$1/new" -t "$2" >/dev/null &&
+        mv "$refs/$1/new" "$refs/$1/$3"
+}
+save() { # SERIES TARGET HOW VERSION: one save in the current directory
+    case $3 in
+    root) wpa "$1" "$4" && kelmora -f "$refs/$1/wpa.$4" -o p -t "$2" >/dev/null ;;
+    user) wpa "$1" "$4" && su user -s /bin/sh -c "kelmora -f $refs/$1/wpa.$4 -o p -t $2 >/dev/null" ;;
+    cat) profile "$1" "$2" "$4" && cat "$refs/$1/$4" >p ;;
+    cpmv) profile "$1" "$2" "$4" && cp "$refs/$1/$4" p.tmp && mv p.tmp p ;;
     esac
+}
+found() { # SERIES TARGET: the version the profile holds whole, or "torn"
+    v=$(strings p | grep -o 'powercut-[0-9]\{8\}' | head -n 1)
+    [ -n "$v" ] && profile "$1" "$2" "$v" && cmp -s p "$refs/$1/$v" && echo "$v" || echo torn
 }
 temporaries() { # how many temporary files lie beside the profile
     ls -A | grep -c '\.tmp$'
 }
-fresh() { # TARGET: profile A, owned by root, writable by the user route
-    rm -f ./* ./.??* && cp "/tmp/ref/$1.A" p && chmod 666 p && chmod 777 . && sync
+fresh() { # SERIES TARGET VERSION: the profile of VERSION, owned by root, writable by the user route
+    echo "@ $1 begin $3"
+    rm -f ./* ./.??* && profile "$1" "$2" "$3" && cp "$refs/$1/$3" p && chmod 666 p &&
+        chmod 777 . && sync
+    echo "@ $1 end $3 $?"
 }
 
+# Two versions over each other give the second: a profile depends on its version only.
+for t in 0 1; do
+    mkdir -p "$refs/check$t"
+    a=$(version 99998) b=$(version 99999)
+    profile "check$t" $t "$a" && profile "check$t" $t "$b" && cp "$refs/check$t/$a" /tmp/again &&
+        kelmora -f "$refs/check$t/wpa.$b" -o /tmp/again -t $t >/dev/null &&
+        cmp -s /tmp/again "$refs/check$t/$b" && ! cmp -s "$refs/check$t/$a" "$refs/check$t/$b" ||
+        echo "FAIL: versions of target $t"
+done
+
 [ "$mount_status" = 0 ] || { echo "CUT mount failed"; return; }
+v=$(version 0)
 while read -r name t how; do
-    mkdir -p "/mnt/conf/$name" && cd "/mnt/conf/$name" || return
+    mkdir -p "$refs/$name" "/mnt/conf/$name" && cd "/mnt/conf/$name" || return
     if [ ! -f p ]; then
-        fresh "$t"
+        fresh "$name" "$t" "$v"
         continue
     fi
-    state=torn
-    cmp -s p "/tmp/ref/$t.A" && state=A
-    cmp -s p "/tmp/ref/$t.B" && state=B
+    found=$(found "$name" "$t")
     left=$(temporaries)
-    next=A
-    [ $state = A ] && next=B
-    save "$t" "$how" $next
+    echo "@ $name begin $v"
+    save "$name" "$t" "$how" "$v"
     status=$?
+    echo "@ $name end $v $status"
     # A torn profile may restore to something else; an intact one must not.
-    [ $state = torn ] || cmp -s p "/tmp/ref/$t.$next" || status="$status,differs"
-    echo "CUT $name profile=$state left=$left next=$status after=$(temporaries)"
-    [ $state != torn ] && [ "$status" = 0 ] || fresh "$t"
+    [ "$found" = torn ] || { profile "$name" "$t" "$v" && cmp -s p "$refs/$name/$v"; } ||
+        status="$status,differs"
+    echo "CUT $name found=$found left=$left next=$status after=$(temporaries)"
+    [ "$found" != torn ] && [ "$status" = 0 ] || fresh "$name" "$t" "$v"
 done <<EOF
 $series
 EOF
@@ -65,13 +93,13 @@ grep -q board.cut=last /proc/cmdline && return
 while read -r name t how; do
     (
         cd "/mnt/conf/$name" || exit
-        f=B
-        cmp -s p "/tmp/ref/$t.B" && f=A
+        k=0
         while :; do
-            echo "@ $name begin"
-            save "$t" "$how" $f
-            echo "@ $name end $?"
-            [ $f = A ] && f=B || f=A
+            k=$((k + 1))
+            v=$(version $k)
+            echo "@ $name begin $v"
+            save "$name" "$t" "$how" "$v"
+            echo "@ $name end $v $?"
         done
     ) &
 done <<EOF
