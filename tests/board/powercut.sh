@@ -38,7 +38,8 @@ save() { # SERIES TARGET HOW VERSION: one save in the current directory
     root) wpa "$1" "$4" && kelmora -f "$refs/$1/wpa.$4" -o p -t "$2" >/dev/null ;;
     user) wpa "$1" "$4" && su user -s /bin/sh -c "kelmora -f $refs/$1/wpa.$4 -o p -t $2 >/dev/null" ;;
     cat) profile "$1" "$2" "$4" && cat "$refs/$1/$4" >p ;;
-    cpmv) profile "$1" "$2" "$4" && cp "$refs/$1/$4" p.tmp && mv p.tmp p ;;
+    # A cut may leave p.tmp as a second name of p (JFFS2): cp would write through it.
+    cpmv) profile "$1" "$2" "$4" && rm -f p.tmp && cp "$refs/$1/$4" p.tmp && mv p.tmp p ;;
     esac
 }
 found() { # SERIES TARGET: the version the profile holds whole, or "torn"
