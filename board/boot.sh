@@ -99,9 +99,8 @@ fi
     >"$work/initramfs.cpio"
 
 # UBI refuses the whole CFI device (it has several erase regions): UBI and so UBIFS sit on
-# one command-line partition covering it, mtd0. The guest has no UBI tools, so the
-# volume "conf" with an empty UBIFS is made here; UBI grows it over the flash at its
-# first attach.
+# one command-line partition covering it, mtd0. The volume "conf" with an empty UBIFS is
+# made here, before the first boot; UBI grows it over the flash at its first attach.
 if [ "$fs" = ubifs ]; then
     rm -rf "$work/ubi"
     mkdir -p "$work/ubi/empty"
