@@ -28,10 +28,12 @@ bundle: deps
 # the board's kernel (several minutes, cached). Leave with exit, or Ctrl-A X.
 # make board BOARD_FS=ubifs: UBIFS on the flash instead (build/board/flash-ubifs.img).
 BOARD_FS ?= jffs2
+# make board KERNEL=2.6.35: the same on the device's kernel series instead of 6.1.
+KERNEL ?= 6.1
 board: deps
 	cmake --preset armv5
 	cmake --build --preset armv5 -j $(JOBS)
-	BOARD_FS=$(BOARD_FS) board/boot.sh shell build/armv5 build/board
+	BOARD_FS=$(BOARD_FS) BOARD_KERNEL=$(KERNEL) board/boot.sh shell build/armv5 build/board
 
 # Install what the tests need, then build and test every preset.
 check: deps $(addprefix preset-,$(PRESETS))

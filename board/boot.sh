@@ -1,10 +1,11 @@
 #!/bin/bash
 # boot.sh MODE ARMV5_BUILD WORK: boots the emulated ARM926 board (QEMU versatilepb) on
-# the project's kernel (scripts/board-kernel.sh) with busybox, the ARMv5 build's kelmora
-# and physmem, the board's GPIO controller (gpio-sim/) and lampora. WORK/flash.img
-# (flash-ubifs.img for UBIFS) is the 64 MiB NOR flash that holds /mnt/conf, with the
-# file system BOARD_FS names: jffs2 (the default, writes through) or ubifs (UBIFS on
-# UBI, writes back: only fsync makes data durable).
+# one of the project's kernels (scripts/board-kernel.sh), BOARD_KERNEL: 6.1 (the default)
+# or 2.6.35, the device's series. The guest has busybox (scripts/board-busybox.sh), the
+# ARMv5 build's kelmora and physmem, the board's GPIO controller (gpio-sim/) and lampora.
+# WORK/flash.img (flash-ubifs.img for UBIFS) is the 64 MiB NOR flash that holds
+# /mnt/conf, with the file system BOARD_FS names: jffs2 (the default, writes through) or
+# ubifs (UBIFS on UBI, writes back: only fsync makes data durable).
 #   shell     a shell on this terminal (make board); the flash is kept between runs
 # The test modes boot with the guest halves of tests/board (tests/board/files) and
 # leave the logs in WORK for the host halves there, which run them and judge:
@@ -15,7 +16,7 @@
 # missing, 1 otherwise.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-mode=$1 build=$2 work=$3 fs=${BOARD_FS:-jffs2}
+mode=$1 build=$2 work=$3 fs=${BOARD_FS:-jffs2} series=${BOARD_KERNEL:-6.1}
 fail() { echo "board: $*" >&2; exit 1; }
 # For a user a missing tool is an error; a test's host half decides what it means.
 unavailable() {
@@ -23,6 +24,16 @@ unavailable() {
     [ "$mode" = shell ] && exit 1
     exit 77
 }
+
+# The kernels: whether QEMU passes a device tree (2.6.35 boots from ATAGS), the flash's
+# MTD name there (/proc/mtd without mtdparts), and the module build's extra arguments
+# (2.6.35 has no W=1; its log is checked for warnings all the same).
+#       kernel  dtb  flash          module build
+table="6.1     yes  34000000.flash W=1
+2.6.35  no   armflash.0     -"
+read -r _ dtb flash_mtd kbuild_extra < <(awk -v k="$series" '$1 == k' <<<"$table") ||
+    fail "BOARD_KERNEL=$series: one of $(cut -d' ' -f1 <<<"$table" | xargs)"
+[ "$kbuild_extra" != - ] || kbuild_extra=
 PATH=$PATH:/usr/sbin:/sbin # mkfs.ubifs and ubinize
 
 tools=(qemu-system-arm arm-linux-gnueabi-gcc fakeroot cpio timeout)
@@ -34,19 +45,26 @@ esac
 for tool in "${tools[@]}"; do
     command -v $tool >/dev/null || unavailable "$tool is not installed"
 done
-busybox=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/unpacked/busybox-static_armel/bin/busybox
-[ -x "$busybox" ] || unavailable "no ARMv5 busybox at $busybox (scripts/install-deps.sh unpacks it)"
-[ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 is not installed"
+[ -f "${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/source/busybox/.unpacked" ] ||
+    unavailable "no busybox source (scripts/install-deps.sh fetches it)"
+case $series in
+6.1) [ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 is not installed" ;;
+2.6.35)
+    src=${BOARD_LINUX_2635:-$top/../shared/linux-2.6.35.6-arm.tar.xz}
+    [ -r "$src" ] || unavailable "no 2.6.35 source at $src (BOARD_LINUX_2635 names a tarball or tree)"
+    ;;
+esac
 for p in kelmora physmem; do
     [ -x "$build/$p/$p" ] || fail "no $build/$p/$p: build the armv5 preset first"
 done
-kernel=$("$top/scripts/board-kernel.sh") || fail "the board's kernel did not build"
+kernel=$("$top/scripts/board-kernel.sh" "$series") || fail "the board's kernel did not build"
+busybox=$("$top/scripts/board-busybox.sh") || fail "the board's busybox did not build"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
-# The module and the board's GPIO controller, cross-built against the board's kernel with
-# W=1: any warning fails.
-cross=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabi- W=1)
+# The module and the board's GPIO controller, cross-built against the board's kernel:
+# any warning fails.
+cross=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabi- $kbuild_extra)
 build_module() { # SRC OUT
     rm -rf "$2"
     mkdir -p "$2"
@@ -74,8 +92,9 @@ cp "$busybox" "$build/kelmora/kelmora" "$build/physmem/physmem" "$root/bin/"
 cp "$top/board/init" "$root/init"
 cp "$work/gpio-sim/board-gpio-sim.ko" "$work/lampora/lampora.ko" "$modules/extra/"
 printf '%s\n' board-gpio-sim lampora >"$root/lib/modules/order"
-printf 'root:x:0:0:root:/:/bin/sh\nuser:x:1000:1000:user:/tmp:/bin/sh\n' >"$root/etc/passwd"
-printf 'root:x:0:\nuser:x:1000:\n' >"$root/etc/group"
+printf '%s\n' root:x:0:0:root:/:/bin/sh user:x:1000:1000:user:/tmp:/bin/sh \
+    nobody:x:65534:65534:nobody:/nonexistent:/bin/sh >"$root/etc/passwd"
+printf '%s\n' root:x:0: user:x:1000: nogroup:x:65534: >"$root/etc/group"
 cp -r "$top/examples" "$root/examples"
 if [ "$mode" != shell ]; then
     # tests/board/files: "HOST-PATH GUEST-PATH" lines, paths from the top of the tree.
@@ -94,10 +113,8 @@ fi
     >"$work/initramfs.cpio"
 
 # UBI refuses the whole CFI device (it has several erase regions): UBI and so UBIFS sit on
-# one command-line partition covering it, mtd0. The guest has no UBI tools, so the
-# volume "conf" with an empty UBIFS is made here; UBI grows it over the flash at its
-# first attach.
-flash_mtd=34000000.flash # the flash's MTD name on this kernel (/proc/mtd without mtdparts)
+# one command-line partition covering it, mtd0. The volume "conf" with an empty UBIFS is
+# made here, before the first boot; UBI grows it over the flash at its first attach.
 if [ "$fs" = ubifs ]; then
     rm -rf "$work/ubi"
     mkdir -p "$work/ubi/empty"
@@ -116,11 +133,13 @@ blank_flash() {
 }
 flash=$work/flash.img
 [ "$fs" = jffs2 ] || flash=$work/flash-$fs.img
-qemu=(qemu-system-arm -M versatilepb -m 128 -kernel "$kernel/zImage" -dtb "$kernel/versatile-pb.dtb"
+qemu=(qemu-system-arm -M versatilepb -m 128 -kernel "$kernel/zImage"
     -initrd "$work/initramfs.cpio" -net none -no-reboot -audiodev none,id=snd -global pl041.audiodev=snd)
+[ "$dtb" = no ] || qemu+=(-dtb "$kernel/versatile-pb.dtb")
 # lpj skips the delay loop calibration; quiet keeps the console for the guest's lines.
-append="console=ttyAMA0 panic=-1 quiet lpj=1000000 board.fs=$fs"
-[ "$fs" != ubifs ] || append+=" mtdparts=$flash_mtd:-(conf) ubi.mtd=0"
+append="console=ttyAMA0 panic=-1 quiet lpj=1000000 board.fs=$fs board.kernel=$series"
+append+=" mtdparts=$flash_mtd:-(conf)"
+[ "$fs" != ubifs ] || append+=" ubi.mtd=0"
 
 # boot RUN FLASH LOG: one boot in the background, serial console to LOG; sets $pid.
 boot() {
@@ -146,7 +165,7 @@ await() {
 # finish LOG: the log without carriage returns, and without a last line the power cut
 # broke off; fails on any kernel fault in it.
 finish() {
-    tr -d '\r' <"$1.raw" >"$1"
+    tr -d '\r\0' <"$1.raw" >"$1" # 2.6.35's console starts with a NUL
     [ -z "$(tail -c 1 "$1")" ] || sed -i '$d' "$1"
     if grep -E 'Oops|BUG:|Call Trace|Kernel panic' "$1" >&2; then
         echo "FAIL: the kernel reported a fault ($1)" >&2

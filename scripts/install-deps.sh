@@ -1,15 +1,15 @@
 #!/bin/bash
 # Installs every Debian package the builds and tests need. Each concern lists its
 # packages in scripts/packages/*.list (one per line, "#" comments); a package with an
-# ":armel" suffix brings in that foreign architecture first. Packages in *.unpack lists
-# belong to another machine's root file system (the emulated board's): they are
-# downloaded and unpacked under ${XDG_CACHE_HOME:-~/.cache}/board-tools/unpacked/NAME,
-# never installed, so the host's own programs stay as they are.
+# ":armel" suffix brings in that foreign architecture first. Source packages in
+# *.source lists (the emulated board's userland, built by scripts/) are fetched and
+# unpacked under ${XDG_CACHE_HOME:-~/.cache}/board-tools/source/NAME; apt gets deb-src
+# lines for them when it has none.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 names() { cat "$here"/packages/*."$1" | sed 's/#.*//' | tr -s ' \t' '\n' | grep -v '^$' | sort -u; }
 mapfile -t wanted < <(names list)
-mapfile -t unpacked < <(names unpack)
+mapfile -t sources < <(names source)
 export DEBIAN_FRONTEND=noninteractive
 apt=(apt-get -o DPkg::Lock::Timeout=600)
 missing=()
@@ -19,7 +19,7 @@ done
 if [ ${#missing[@]} -eq 0 ]; then
     echo "install-deps: all ${#wanted[@]} packages present"
 else
-    if printf '%s\n' "${missing[@]}" "${unpacked[@]}" | grep -q ':armel$' &&
+    if printf '%s\n' "${missing[@]}" | grep -q ':armel$' &&
         ! dpkg --print-foreign-architectures | grep -qx armel; then
         dpkg --add-architecture armel
     fi
@@ -27,17 +27,31 @@ else
     "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/unpacked
-for p in "${unpacked[@]}"; do
-    dir=$cache/${p/:/_}
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/source
+for p in "${sources[@]}"; do
+    dir=$cache/$p
     [ -f "$dir/.unpacked" ] && continue
+    if ! apt-cache showsrc "$p" >/dev/null 2>&1; then
+        # Debian's deb lines, as deb-src, in files of our own.
+        src=/etc/apt/sources.list.d/board-tools-src
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ "$f" != "$src.sources" ] && grep -q '^URIs: .*debian' "$f" && grep -q '^Types: deb$' "$f" &&
+                sed 's/^Types: deb$/Types: deb-src/' "$f"
+        done >"$src.sources.new" || true
+        cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+            sed -n 's/^deb \(.*debian.*\)/deb-src \1/p' >"$src.list.new" || true
+        for f in "$src".{sources,list}; do
+            if [ -s "$f.new" ]; then mv "$f.new" "$f"; else rm -f "$f.new"; fi
+        done
+        "${apt[@]}" update -qq
+    fi
     tmp=$(mktemp -d)
     chmod 777 "$tmp" # apt fetches as its own user
-    (cd "$tmp" && { "${apt[@]}" download -qq "$p" || { "${apt[@]}" update -qq && "${apt[@]}" download -qq "$p"; }; })
+    (cd "$tmp" && "${apt[@]}" source -qq "$p" >/dev/null)
     rm -rf "$dir"
-    mkdir -p "$dir"
-    dpkg-deb -x "$tmp"/*.deb "$dir"
+    mkdir -p "$cache"
+    mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d)" "$dir"
     rm -rf "$tmp"
     touch "$dir/.unpacked"
-    echo "install-deps: $p unpacked into $dir"
+    echo "install-deps: the source of $p unpacked into $dir"
 done

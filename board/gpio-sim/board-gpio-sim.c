@@ -4,12 +4,23 @@
  * sit, and shows in debugfs ("board-gpio-sim/lines") each line's level and
  * how often it has changed, so one can watch what the LED driver does.
  */
-#include <linux/atomic.h>
 #include <linux/bitops.h>
 #include <linux/debugfs.h>
-#include <linux/gpio/driver.h>
 #include <linux/module.h>
 #include <linux/seq_file.h>
+
+/* One source for the board's kernels: 2.6.35 has older headers and helpers. */
+#if __has_include("linux/gpio/driver.h")
+#include <linux/atomic.h>
+#include <linux/gpio/driver.h>
+#define sim_chip_remove(chip) gpiochip_remove(chip)
+#else
+#include <asm/atomic.h>
+#include <linux/gpio.h>
+#define gpiochip_add_data(chip, data) gpiochip_add(chip)
+/* Cannot fail: the module stays while any line is requested. */
+#define sim_chip_remove(chip) WARN_ON(gpiochip_remove(chip))
+#endif
 
 #define SIM_BASE 32
 #define SIM_LINES 32
@@ -72,7 +83,22 @@ static int sim_lines_show(struct seq_file *s, void *unused)
 			   atomic_read(&sim_changes[i]));
 	return 0;
 }
+#ifdef DEFINE_SHOW_ATTRIBUTE
 DEFINE_SHOW_ATTRIBUTE(sim_lines);
+#else
+static int sim_lines_open(struct inode *inode, struct file *file)
+{
+	return single_open(file, sim_lines_show, inode->i_private);
+}
+
+static const struct file_operations sim_lines_fops = {
+	.owner = THIS_MODULE,
+	.open = sim_lines_open,
+	.read = seq_read,
+	.llseek = seq_lseek,
+	.release = single_release,
+};
+#endif
 
 static int __init sim_init(void)
 {
@@ -88,7 +114,7 @@ static int __init sim_init(void)
 static void __exit sim_exit(void)
 {
 	debugfs_remove_recursive(sim_dir);
-	gpiochip_remove(&sim_chip);
+	sim_chip_remove(&sim_chip);
 }
 
 module_init(sim_init);
