@@ -2,19 +2,28 @@
 # boot.sh MODE ARMV5_BUILD WORK: boots the emulated ARM926 board (QEMU versatilepb) on
 # one of the project's kernels (scripts/board-kernel.sh), BOARD_KERNEL: 6.1 (the default)
 # or 2.6.35, the device's series. The guest has busybox (scripts/board-busybox.sh), the
-# ARMv5 build's kelmora and physmem, the test GPIO controller and lampora. WORK/flash.img
-# (flash-ubifs.img for UBIFS) is the 64 MiB NOR flash that holds /mnt/conf, with the file
-# system BOARD_FS names: jffs2 (the default, writes through) or ubifs (UBIFS on UBI,
-# writes back: only fsync makes data durable).
+# ARMv5 build's kelmora and physmem, the board's GPIO controller (gpio-sim/) and lampora.
+# WORK/flash.img (flash-ubifs.img for UBIFS) is the 64 MiB NOR flash that holds
+# /mnt/conf, with the file system BOARD_FS names: jffs2 (the default, writes through) or
+# ubifs (UBIFS on UBI, writes back: only fsync makes data durable).
 #   shell     a shell on this terminal (make board); the flash is kept between runs
+# The test modes boot with the guest halves of tests/board (tests/board/files) and
+# leave the logs in WORK for the host halves there, which run them and judge:
 #   checks    the guest checks of tests/board/checks.sh, over two boots of one flash
 #   powercut  power cuts while profiles are saved (tests/board/powercut.sh); the
 #             environment sets POWERCUT_CUTS (60), POWERCUT_SEED (random), POWERCUT_LANES (2)
+# Exit status: 0 when the boots went as asked, 77 when a tool the board needs is
+# missing, 1 otherwise.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-. "$top/tests/test-env.sh"
 mode=$1 build=$2 work=$3 fs=${BOARD_FS:-jffs2} series=${BOARD_KERNEL:-6.1}
-[ "$mode" = shell ] && unavailable() { fail "$@"; } # for a user, a missing tool is an error
+fail() { echo "board: $*" >&2; exit 1; }
+# For a user a missing tool is an error; a test's host half decides what it means.
+unavailable() {
+    echo "board: $*" >&2
+    [ "$mode" = shell ] && exit 1
+    exit 77
+}
 
 # The kernels: whether QEMU passes a device tree (2.6.35 boots from ATAGS), the flash's
 # MTD name there (/proc/mtd without mtdparts), and the module build's extra arguments
@@ -53,8 +62,8 @@ busybox=$("$top/scripts/board-busybox.sh") || fail "the board's busybox did not 
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
-# The module and the test GPIO controller, cross-built against the board's kernel: any
-# warning fails.
+# The module and the board's GPIO controller, cross-built against the board's kernel:
+# any warning fails.
 cross=(ARCH=arm CROSS_COMPILE=arm-linux-gnueabi- $kbuild_extra)
 build_module() { # SRC OUT
     rm -rf "$2"
@@ -69,7 +78,7 @@ build_module() { # SRC OUT
         { cat "$2/build.log"; fail "the module build of $1 is not clean"; }
 }
 build_module "$top/lampora" "$work/lampora"
-build_module "$top/tests/lampora/gpio-sim" "$work/gpio-sim"
+build_module "$top/board/gpio-sim" "$work/gpio-sim"
 make -C "$work/lampora" KDIR="$kernel/build" "${cross[@]}" INSTALL_MOD_PATH="$work/staging" \
     modules_install >"$work/lampora/install.log" 2>&1 &&
     [ -n "$(find "$work/staging/lib/modules" -name lampora.ko)" ] ||
@@ -94,6 +103,11 @@ if [ "$mode" != shell ]; then
         mkdir -p "$root/$(dirname "$to")"
         cp -r "$top/$from" "$root/$to"
     done <"$top/tests/board/files"
+fi
+# Not a terminal (a script, a here-document): the shell runs what comes on standard input,
+# which would otherwise reach the board's serial line before anything reads it.
+if [ "$mode" = shell ] && [ ! -t 0 ]; then
+    cat >"$root/guest/shell.in"
 fi
 (cd "$root" && fakeroot sh -c 'mknod dev/console c 5 1 && find . | cpio -o -H newc --quiet') \
     >"$work/initramfs.cpio"
@@ -177,13 +191,6 @@ checks)
         cat "$work/$run.log"
         awk -v s="$start" -v e="$end" -v r="$run" 'BEGIN { printf "boot %s: %.1f s\n", r, e - s }'
     done
-    grep -h '^FAIL' "$work"/{checks,persist}.log >&2 && fail=1
-    # Every check the guest script names must have passed.
-    mapfile -t checks < <(sed -n 's/.*result "\([^"]*\)".*/\1/p' "$top/tests/board/checks.sh")
-    for c in "${checks[@]}"; do
-        grep -qxF "PASS: $c" "$work"/{checks,persist}.log || { echo "FAIL: no PASS for '$c'" >&2; fail=1; }
-    done
-    [ $fail = 0 ] && echo "PASS: all ${#checks[@]} guest checks"
     exit $fail
     ;;
 powercut)
@@ -222,13 +229,6 @@ powercut)
     for ((n = 0; n < lanes; n++)); do lane $n & done
     wait
     echo "powercut: $(($(date +%s) - start)) s"
-    # A write-back file system keeps a save without fsync in RAM only: the series that
-    # saves so must lose some, or the test could not see a missing fsync.
-    writeback=0
-    [ "$fs" = jffs2 ] || writeback=1
-    awk -f "$top/tests/board/powercut.awk" -v want="$cuts" -v writeback=$writeback \
-        $(ls "$work"/cut*.log | sort) || exit 1
-    echo "PASS: power cuts on $fs"
     ;;
 *) fail "unknown mode $mode" ;;
 esac

@@ -12,7 +12,7 @@ done
 [ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 not installed"
 cd "$src" || exit 1
 fail=0
-kernel_c=(lampora/lampora.c tests/lampora/gpio-sim/board-gpio-sim.c)
+kernel_c=(lampora/lampora.c board/gpio-sim/board-gpio-sim.c)
 mapfile -t sources < <(find kelmora physmem lampora tests cmake -name '*.c' -o -name '*.cpp' -o -name '*.h' |
     grep -vxF -f <(printf '%s\n' "${kernel_c[@]}") | sort)
 clang-format --dry-run --Werror "${sources[@]}" || { echo "FAIL: clang-format"; fail=1; }

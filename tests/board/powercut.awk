@@ -1,4 +1,4 @@
-# Verdict of the power cuts (board/boot.sh powercut) over the guest's logs, each lane's
+# Verdict of the power cuts (powercut-host.sh, after board/boot.sh powercut) over the guest's logs, each lane's
 # boots in order (cutN-BBB.log, tests/board/powercut.sh). A cut is judged against the
 # boot before it: per series, the last version acknowledged (its save returned 0) and
 # the one in flight. want: cuts each series needs; writeback: 1 where the file system

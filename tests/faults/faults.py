@@ -23,6 +23,8 @@ import tempfile
 from collections import defaultdict
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..'))
+from testenv import unavailable  # noqa: E402 (found through the path set just above)
 CASES = os.path.join(HERE, '..', 'cases')
 RUN_CASE = os.path.join(HERE, '..', 'run_case.sh')
 CALL = re.compile(r'^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+|\?)')
@@ -67,14 +69,6 @@ MMAP_REFUSED_CASE = 'size-zero-page'
 def table(name):
     with open(os.path.join(HERE, name)) as f:
         return [line.split() for line in (raw.split('#')[0] for raw in f) if line.strip()]
-
-
-def cannot_run(reason):
-    if os.environ.get('CI') == 'true':
-        print('FAIL: ' + reason)
-        sys.exit(1)
-    print('SKIP: ' + reason)
-    sys.exit(77)
 
 
 def trace_events(path):
@@ -315,7 +309,7 @@ def kelmora(binary):
 
 def physmem(binary):
     if os.geteuid() != 0:
-        cannot_run('the memory image needs root for a mount namespace')
+        unavailable('the memory image needs root for a mount namespace')
     injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'physmem']
     scenarios = [row[1:3] for row in table('scenarios.txt') if row[0] == 'physmem']
     with open(os.path.join(CASES, 'physmem', MMAP_REFUSED_CASE, 'status')) as f:
@@ -380,7 +374,7 @@ def main():
     if len(sys.argv) != 3 or sys.argv[1] not in ('kelmora', 'physmem'):
         sys.exit(__doc__)
     if shutil.which('strace') is None:
-        cannot_run('strace is not installed')
+        unavailable('strace is not installed')
     program, binary = sys.argv[1], os.path.abspath(sys.argv[2])
     report, faults = kelmora(binary) if program == 'kelmora' else physmem(binary)
     head = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')

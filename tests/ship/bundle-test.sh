@@ -36,6 +36,7 @@ for program in kelmora physmem; do
     cmp "$build/$program/$program" "$bin" || fail "bundled $program is not the build's"
     cmp "$top/man/$program.8" "$root/share/man/man8/$program.8" || fail "$program.8 differs"
 done
+cmp "$top/man/lampora.4" "$root/share/man/man4/lampora.4" || fail "lampora.4 differs"
 for f in Kbuild Makefile lampora.c; do
     cmp "$top/lampora/$f" "$root/src/lampora/$f" || fail "src/lampora/$f differs"
 done

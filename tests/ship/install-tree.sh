@@ -1,7 +1,7 @@
 #!/bin/bash
 # install-tree.sh BUILD_DIR WORK: installs BUILD_DIR with DESTDIR, once with --prefix /usr
 # and once with the prefix the build was configured with, and checks each tree holds
-# exactly the programs (as built) and the manual pages (as written), and that the
+# exactly the programs (as built) and the three manual pages (as written), and that the
 # installed kelmora runs (through LAUNCHER when it is a device build).
 set -euo pipefail
 . "$(dirname "$0")/../test-env.sh"
@@ -13,7 +13,8 @@ configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 check_tree() { # root prefix
     local root=$1 prefix=${2#/} want got
     want=$(printf '%s\n' "$prefix/sbin/kelmora" "$prefix/sbin/physmem" \
-        "$prefix/share/man/man8/kelmora.8" "$prefix/share/man/man8/physmem.8" | sort)
+        "$prefix/share/man/man8/kelmora.8" "$prefix/share/man/man8/physmem.8" \
+        "$prefix/share/man/man4/lampora.4" | sort)
     got=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort)
     [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") || true; fail "tree under $root"; }
     for program in kelmora physmem; do
@@ -21,6 +22,7 @@ check_tree() { # root prefix
         cmp "$build/$program/$program" "$root/$prefix/sbin/$program" || fail "$program differs"
         cmp "$top/man/$program.8" "$root/$prefix/share/man/man8/$program.8" || fail "$program.8"
     done
+    cmp "$top/man/lampora.4" "$root/$prefix/share/man/man4/lampora.4" || fail "lampora.4"
     # The installed program runs: without arguments it refuses with status 1 and its usage.
     local status=0
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose

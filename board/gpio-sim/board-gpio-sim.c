@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0
 /*
- * Test-only GPIO controller: owns lines 32 to 63, where the board's LEDs sit,
- * and shows in debugfs ("board-gpio-sim/lines") each line's level and how
- * often it has changed, so a test can watch what the LED driver does.
+ * The emulated board's GPIO controller: owns lines 32 to 63, where the LEDs
+ * sit, and shows in debugfs ("board-gpio-sim/lines") each line's level and
+ * how often it has changed, so one can watch what the LED driver does.
  */
 #include <linux/bitops.h>
 #include <linux/debugfs.h>
@@ -120,4 +120,4 @@ static void __exit sim_exit(void)
 module_init(sim_init);
 module_exit(sim_exit);
 MODULE_LICENSE("GPL");
-MODULE_DESCRIPTION("Simulated GPIO lines 32-63 for board tests");
+MODULE_DESCRIPTION("Simulated GPIO lines 32-63 of the emulated board");
