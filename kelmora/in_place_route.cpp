@@ -51,12 +51,11 @@ Content read_content(int fd) {
     }
 }
 
-} // namespace
-
-bool write_all(int fd, const void *data, std::size_t size) {
-    const char *p = static_cast<const char *>(data);
+// Repeats CALL (read or write) until SIZE bytes have moved; false on an error or end of file.
+template <typename Byte, typename Call>
+bool transfer_all(int fd, Byte *p, std::size_t size, Call call) {
     while (size > 0) {
-        const ssize_t n = write(fd, p, size);
+        const ssize_t n = call(fd, p, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -69,20 +68,14 @@ bool write_all(int fd, const void *data, std::size_t size) {
     return true;
 }
 
+} // namespace
+
+bool write_all(int fd, const void *data, std::size_t size) {
+    return transfer_all(fd, static_cast<const char *>(data), size, ::write);
+}
+
 bool read_all(int fd, void *data, std::size_t size) {
-    char *p = static_cast<char *>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return transfer_all(fd, static_cast<char *>(data), size, ::read);
 }
 
 // The old bytes are read first and put back after any failure (a file-size limit, with
