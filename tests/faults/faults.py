@@ -105,7 +105,7 @@ def kelmora_roles(events, input_name, profile_name):
     starts with its temporary file, which the in-place route tries first too."""
     is_temp = temp_pattern(profile_name).match
     fds = {1: 'stdout', 2: 'stdout'}
-    save = 0
+    save = temp = 0
     roles = []
     for call, args, ret in events:
         role = None
@@ -127,12 +127,15 @@ def kelmora_roles(events, input_name, profile_name):
                 kind = 'other'
             if ret is not None and ret >= 0:
                 fds[ret] = kind
+                temp = ret if kind == 'temp' else temp
             role = 'open-' + kind
         elif call in ('dup', 'fcntl', 'fcntl64') and ret is not None and ret >= 0 and \
                 (call == 'dup' or 'F_DUPFD' in args):
             fds[ret] = fds.get(int(args.split(',')[0]), 'other')
         elif call == 'renameat':
             role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
+            if role and ret == 0:
+                fds[temp] = 'profile'  # renamed, the temporary file is the profile
         elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
                       'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr', 'ioctl'):
             kind = fds.get(int(args.split(',')[0]), 'other')
@@ -169,14 +172,10 @@ def temp_pattern(profile_name):
 
 
 def order_faults(name, order, roles):
-    """Every save's calls in the roles ORDER names, a role's repeats counted once, must
-    be ORDER: the data reaches storage before the rename, the rename after it."""
+    """Every save's calls in the roles ORDER names must be exactly ORDER, repeats too."""
     faults, checked = [], 0
     for save in sorted({s for _, _, s in roles}):
-        seen = []
-        for _, role, s in roles:
-            if s == save and role in order and seen[-1:] != [role]:
-                seen.append(role)
+        seen = [role for _, role, s in roles if s == save and role in order]
         checked += bool(seen)
         if seen and seen != order:
             faults.append(f'{name} save {save}: order {" ".join(seen)}, expected {" ".join(order)}')
@@ -192,6 +191,7 @@ def kelmora(binary):
     injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'kelmora']
     scenarios = [row[1:] for row in table('scenarios.txt') if row[0] == 'kelmora']
     orders = {row[1]: row[2:] for row in table('orders.txt') if row[0] == 'kelmora'}
+    carries = {row[1]: row[2:] for row in table('carries.txt') if row[0] == 'kelmora'}
     report = []  # (scenario, syscall, occurrences, runs, new, old, reported, killed, lost)
     faults = []
     for name, case, target, always in scenarios:
@@ -266,10 +266,15 @@ def kelmora(binary):
         if plain.returncode != 0 or read_file(os.path.join(work, path)) != new:
             faults.append(f'{name}: the run without injections failed ({plain.returncode})')
             continue
-        roles = kelmora_roles(trace_events(trace), input_name, os.path.basename(path))
+        events = trace_events(trace)
+        roles = kelmora_roles(events, input_name, os.path.basename(path))
         os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
+        for (_, given, _), (call, role, _) in zip(events, roles):
+            missing = set(carries.get(role, ())) - set(re.split(r'[|, ]+', given))
+            if missing:
+                faults.append(f'{name} {call} ({role}) without {" ".join(sorted(missing))}: {given}')
         shutil.rmtree(work)
 
         for call, hows in injections:
