@@ -107,7 +107,7 @@ stdout_to=
 [ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
 case $stdout_to in
 '') run >"$work/stdout"; status=$? ;;
-'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout"; status=${PIPESTATUS[0]} ;;
+'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout" {ended}>&-; status=${PIPESTATUS[0]} ;;
 *) run >"$stdout_to"; status=$?; : >"$work/stdout" ;;
 esac
 during_status=0
