@@ -65,7 +65,7 @@ const std::vector<Case> kCases = {
     {"36 character ssid is a fault and kept out",
      "network={\nssid=\"old\"\n}\nnetwork={\nssid=\"" + kLong36 + "\"\n}\n", -1, "", 0, 0, ""},
     {"hex ssid decoded", "network={\nssid=6d796e6574\n}\n", 0, "mynet", 0, 0, ""},
-    {"upper case hex ssid decoded", "network={\nssid=4142\n}\n", 0, "AB", 0, 0, ""},
+    {"upper case hex ssid decoded", "network={\nssid=4A4B\n}\n", 0, "JK", 0, 0, ""},
     {"hex ssid with control byte is a fault", "network={\nssid=410a42\n}\n", -1, "", 0, 0, ""},
     {"hex ssid with zero byte is a fault", "network={\nssid=4100\n}\n", -1, "", 0, 0, ""},
     {"hex ssid with DEL is a fault", "network={\nssid=7f41\n}\n", -1, "", 0, 0, ""},

@@ -13,13 +13,20 @@
 #   stdout-to optional: a device for the program's standard output (stdout then expects
 #             nothing), or "|COMMAND": a pipe into COMMAND, whose output stdout expects
 #   status    expected exit status (absent: 0)
-#   out/      the work directory afterwards (absent: exactly in/, untouched)
+#   out/      the files the run changes or makes, as they are afterwards; the work directory
+#             must then hold exactly in/ with out/ laid over it
+#   removed   optional names (one a line) of files of in/ that the run removes
 #   verify    optional bash run in the work directory afterwards; must exit 0
 #   user      optional user name: the program runs as that user (root only)
-#   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS): the program
-#             runs under strace with it, to hold it inside a window
+#   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS, or an error):
+#             the program runs under strace with it, to hold it inside a window. It acts
+#             only on calls on the case's files, through their descriptors or the
+#             directory's: the work directory, what setup left in it, the files the
+#             arguments name, /dev/mem and the standard output; never an emulator's own
 #   during    optional bash run in the work directory while the program runs (to act
-#             inside the window that slow opens); must exit 0
+#             inside the window that slow opens); must exit 0. Its standard input reaches
+#             end of file once the program has ended: "read -t 0" tells whether it has,
+#             and a plain read waits for it; it has no time limit but the case's own
 #   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
 #             program sees as /dev/mem, in a private /dev holding only null, zero, full,
 #             random and urandom besides (mount namespace, root only); the single word
@@ -74,28 +81,37 @@ fi
 tracer=()
 if [ -f "$case_dir/slow" ]; then
     command -v strace >/dev/null || unavailable "needs strace"
+    # Paths, not calls: an emulator reads and stats its own files with the same calls.
+    # strace matches a call by its descriptors' paths, which are canonical.
     tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
+    : >"$work/stdout"
+    for f in "$work/run" "$work/stdout" /dev/mem "$work/run"/* "$work/run"/.[!.]* "${args[@]}"; do
+        f=$(cd "$work/run" && [ -e "$f" ] && realpath -- "$f") && tracer+=(-P "$f")
+    done
     # LeakSanitizer cannot work under ptrace; the other sanitizers still do.
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 fi
 during=
+exec {ended}>/dev/null
 if [ -f "$case_dir/during" ]; then
-    (cd "$work/run" && exec bash "$case_dir/during") &
+    mkfifo "$work/ended"
+    (cd "$work/run" && exec bash "$case_dir/during" <"$work/ended") &
     during=$!
+    exec {ended}>"$work/ended"
 fi
 run() {
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-    (cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" 2>"$work/stderr" </dev/null)
+    (cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" 2>"$work/stderr" </dev/null {ended}>&-)
 }
 stdout_to=
 [ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
 case $stdout_to in
 '') run >"$work/stdout"; status=$? ;;
-'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout"; status=${PIPESTATUS[0]} ;;
+'|'*) run | bash -c "${stdout_to#|}" >"$work/stdout" {ended}>&-; status=${PIPESTATUS[0]} ;;
 *) run >"$stdout_to"; status=$?; : >"$work/stdout" ;;
 esac
 during_status=0
-[ -n "$during" ] && { wait "$during" || during_status=$?; }
+[ -n "$during" ] && { exec {ended}>&-; wait "$during" || during_status=$?; }
 
 fail=0
 [ "$during_status" = 0 ] || { echo "FAIL: during (status $during_status)"; fail=1; }
@@ -126,9 +142,15 @@ want=0
 [ -f "$case_dir/status" ] && want=$(cat "$case_dir/status")
 [ "$status" = "$want" ] || { echo "FAIL: status $status, expected $want"; fail=1; }
 
-expected_dir=$case_dir/out
-[ -d "$expected_dir" ] || expected_dir=$case_dir/in
-if [ -d "$expected_dir" ]; then
+if [ -d "$case_dir/in" ] || [ -d "$case_dir/out" ]; then
+    expected_dir=$work/expected
+    mkdir "$expected_dir"
+    for d in in out; do
+        [ -d "$case_dir/$d" ] && cp -a --remove-destination "$case_dir/$d/." "$expected_dir/"
+    done
+    if [ -f "$case_dir/removed" ]; then
+        (cd "$expected_dir" && xargs -d '\n' rm -rf -- <"$case_dir/removed")
+    fi
     diff -r -a --no-dereference -x .fill "$expected_dir" "$work/run" >"$work/tree.diff" ||
         { echo "FAIL: files differ"; head -40 "$work/tree.diff"; fail=1; }
 elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then

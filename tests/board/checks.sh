@@ -24,8 +24,9 @@ same_files() { # DIR EXPECTED-DIR: DIR holds exactly the files of EXPECTED-DIR
 expected() { # CASE FILE: the case's expected FILE, empty when it has none
     cat "$1/$2" 2>/dev/null || true
 }
-after() { # CASE: what the case's work directory holds afterwards
-    if [ -d "$1/out" ]; then echo "$1/out"; else echo "$1/in"; fi
+after() { # CASE: what the case's work directory holds afterwards: in/, out/ laid over it
+    rm -rf /tmp/after && mkdir /tmp/after && cp -a "$1/in/." /tmp/after/ &&
+        { [ ! -d "$1/out" ] || cp -a "$1/out/." /tmp/after/; } && echo /tmp/after
 }
 kernel=$(sed -n 's/.*board\.kernel=\([^ ]*\).*/\1/p' /proc/cmdline)
 

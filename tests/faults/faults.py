@@ -2,18 +2,15 @@
 """Makes each system call of a successful run fail in turn, at each of its occurrences,
 with strace's fault injection, and checks what the program did about it.
 
-kelmora: the profile must afterwards hold exactly its old or its complete new content
-(the one the point of failure implies), keep its mode, the exit status and messages must
-be those of that failure, and no temporary file may stay behind; after a kill at most
-one may, and the next run must remove it and succeed.
-physmem: a failing open of the device, mapping of its pages or write of its output gives
-the tool's message and status, never a crash (run through tests/run_case.sh with a
-memory image).
+The profile must afterwards hold exactly its old or its complete new content (the one
+the point of failure implies), keep its mode, the exit status and messages must be those
+of that failure, and no temporary file may stay behind; after a kill at most one may,
+and the next run must remove it and succeed. (physmem's failing calls are case folders,
+each with its injection in slow.)
 
-Usage: faults.py kelmora BIN | physmem BIN
+Usage: faults.py kelmora BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
 """
-import errno
 import os
 import re
 import shutil
@@ -26,7 +23,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..'))
 from testenv import unavailable  # noqa: E402 (found through the path set just above)
 CASES = os.path.join(HERE, '..', 'cases')
-RUN_CASE = os.path.join(HERE, '..', 'run_case.sh')
 CALL = re.compile(r'^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+|\?)')
 
 # The two profile formats: the line each prints when its restore cannot read the
@@ -62,10 +58,6 @@ OUTCOMES = {
 # after an in-place write only until a reported failure puts the old bytes back.
 LANDING = {'renameat-temp', 'write-inplace'}
 
-# A refused mapping ends with the status this case expects for one.
-MMAP_REFUSED_CASE = 'size-zero-page'
-
-
 def table(name):
     with open(os.path.join(HERE, name)) as f:
         return [line.split() for line in (raw.split('#')[0] for raw in f) if line.strip()]
@@ -98,14 +90,12 @@ def strace(injections, command, trace=os.devnull, **kw):
                           stdin=subprocess.DEVNULL, capture_output=True, **kw)
 
 
-# ---------------------------------------------------------------------------- kelmora
-
 def kelmora_roles(events, input_name, profile_name):
     """The role of each event of a plain run, and which save (1, 2) it belongs to: a save
     starts with its temporary file, which the in-place route tries first too."""
     is_temp = temp_pattern(profile_name).match
     fds = {1: 'stdout', 2: 'stdout'}
-    save = 0
+    save = temp = 0
     roles = []
     for call, args, ret in events:
         role = None
@@ -127,12 +117,15 @@ def kelmora_roles(events, input_name, profile_name):
                 kind = 'other'
             if ret is not None and ret >= 0:
                 fds[ret] = kind
+                temp = ret if kind == 'temp' else temp
             role = 'open-' + kind
         elif call in ('dup', 'fcntl', 'fcntl64') and ret is not None and ret >= 0 and \
                 (call == 'dup' or 'F_DUPFD' in args):
             fds[ret] = fds.get(int(args.split(',')[0]), 'other')
         elif call == 'renameat':
             role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
+            if role and ret == 0:
+                fds[temp] = 'profile'  # renamed, the temporary file is the profile
         elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
                       'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr', 'ioctl'):
             kind = fds.get(int(args.split(',')[0]), 'other')
@@ -169,14 +162,10 @@ def temp_pattern(profile_name):
 
 
 def order_faults(name, order, roles):
-    """Every save's calls in the roles ORDER names, a role's repeats counted once, must
-    be ORDER: the data reaches storage before the rename, the rename after it."""
+    """Every save's calls in the roles ORDER names must be exactly ORDER, repeats too."""
     faults, checked = [], 0
     for save in sorted({s for _, _, s in roles}):
-        seen = []
-        for _, role, s in roles:
-            if s == save and role in order and seen[-1:] != [role]:
-                seen.append(role)
+        seen = [role for _, role, s in roles if s == save and role in order]
         checked += bool(seen)
         if seen and seen != order:
             faults.append(f'{name} save {save}: order {" ".join(seen)}, expected {" ".join(order)}')
@@ -192,6 +181,7 @@ def kelmora(binary):
     injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'kelmora']
     scenarios = [row[1:] for row in table('scenarios.txt') if row[0] == 'kelmora']
     orders = {row[1]: row[2:] for row in table('orders.txt') if row[0] == 'kelmora'}
+    carries = {row[1]: row[2:] for row in table('carries.txt') if row[0] == 'kelmora'}
     report = []  # (scenario, syscall, occurrences, runs, new, old, reported, killed, lost)
     faults = []
     for name, case, target, always in scenarios:
@@ -266,10 +256,15 @@ def kelmora(binary):
         if plain.returncode != 0 or read_file(os.path.join(work, path)) != new:
             faults.append(f'{name}: the run without injections failed ({plain.returncode})')
             continue
-        roles = kelmora_roles(trace_events(trace), input_name, os.path.basename(path))
+        events = trace_events(trace)
+        roles = kelmora_roles(events, input_name, os.path.basename(path))
         os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
+        for (_, given, _), (call, role, _) in zip(events, roles):
+            missing = set(carries.get(role, ())) - set(re.split(r'[|, ]+', given))
+            if missing:
+                faults.append(f'{name} {call} ({role}) without {" ".join(sorted(missing))}: {given}')
         shutil.rmtree(work)
 
         for call, hows in injections:
@@ -305,85 +300,20 @@ def kelmora(binary):
     return report, faults
 
 
-# ---------------------------------------------------------------------------- physmem
-
-def physmem(binary):
-    if os.geteuid() != 0:
-        unavailable('the memory image needs root for a mount namespace')
-    injections = [(row[1], row[2:]) for row in table('injections.txt') if row[0] == 'physmem']
-    scenarios = [row[1:3] for row in table('scenarios.txt') if row[0] == 'physmem']
-    with open(os.path.join(CASES, 'physmem', MMAP_REFUSED_CASE, 'status')) as f:
-        mmap_status = int(f.read())
-    report, faults = [], []
-
-    def run_case(case_dir, launcher):
-        env = dict(os.environ, BIN=binary, LAUNCHER=launcher)
-        return subprocess.run(['bash', RUN_CASE, case_dir], env=env, capture_output=True, text=True)
-
-    for name, case in scenarios:
-        case_dir = os.path.join(CASES, 'physmem', case)
-        scratch = tempfile.mkdtemp(prefix='faults-')
-        trace = os.path.join(scratch, 'trace')
-        plain = run_case(case_dir, f'strace -f -qq -o {trace}')
-        if plain.returncode != 0:
-            faults.append(f'{name}: the run without injections failed\n{plain.stdout}')
-            continue
-        events = trace_events(trace)
-        device = [e[2] for e in events if e[0] in ('open', 'openat') and
-                  quoted_path(e[1]) == '/dev/mem']
-        for call, hows in injections:
-            points = [e for e in events if e[0] == call]
-            counts = defaultdict(int)
-            for when, (_, args, _) in enumerate(points, 1):
-                # The message for an error, and what stays as the case expects it.
-                if call in ('open', 'openat') and quoted_path(args) == '/dev/mem':
-                    status, kept = 255, ()
-                    message = 'open device /dev/mem failed, errno = {0}\n'
-                elif call == 'mmap' and device and args.split(',')[4].strip() == str(device[0]):
-                    status, kept = mmap_status, ()
-                    message = '/dev/mem mmap failed:{0}\n'
-                elif call in ('write', 'writev') and args.split(',')[0] == '1':
-                    status, kept = 1, ('mem-after',)  # a write is done before its echo
-                    message = 'write to standard output failed: {1}\n'
-                else:
-                    faults.append(f'{name} {call}#{when}: no expectation for {args}')
-                    continue
-                for how in hows:
-                    point = os.path.join(scratch, f'{call}-{when}-{how}')
-                    shutil.copytree(case_dir, point)
-                    for stale in ('stdout', 'mem-after'):  # nothing printed, memory untouched
-                        if stale not in kept and os.path.exists(os.path.join(point, stale)):
-                            os.unlink(os.path.join(point, stale))
-                    code = getattr(errno, how)
-                    with open(os.path.join(point, 'stderr'), 'w') as f:
-                        f.write(message.format(code, os.strerror(code)))
-                    with open(os.path.join(point, 'status'), 'w') as f:
-                        f.write(f'{status}\n')
-                    proc = run_case(point, f'strace -f -qq -o /dev/null -e {injection(call, how, when)}')
-                    counts['runs'] += 1
-                    counts['reported'] += proc.returncode == 0
-                    if proc.returncode != 0:
-                        faults.append(f'{name} {call}#{when} {how}:\n{proc.stdout}{proc.stderr}')
-            report.append((name, call, len(points), counts['runs'], '-', '-', counts['reported'],
-                           '-', '-'))
-        shutil.rmtree(scratch)
-    return report, faults
-
-
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ('kelmora', 'physmem'):
+    if len(sys.argv) != 3 or sys.argv[1] != 'kelmora':
         sys.exit(__doc__)
     if shutil.which('strace') is None:
         unavailable('strace is not installed')
     program, binary = sys.argv[1], os.path.abspath(sys.argv[2])
-    report, faults = kelmora(binary) if program == 'kelmora' else physmem(binary)
+    report, faults = kelmora(binary)
     head = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')
     print(f'{program}: injection points and outcomes')
     print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*head))
     for row in report:
         print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*row))
     tried = sum(row[3] for row in report)
-    lost = sum(row[8] for row in report if row[8] != '-')
+    lost = sum(row[8] for row in report)
     print(f'total: {tried} injections, {lost} lost profiles, {len(faults)} faults')
     for fault in faults:
         print('FAULT: ' + fault)
