@@ -1,5 +1,4 @@
-// What a new file must carry to stand in for the profile besides owner and mode.
-#include "save_routes.h"
+#include "attribute_copy.h"
 
 #include <cerrno>
 #include <cstdlib>

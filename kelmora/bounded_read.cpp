@@ -1,5 +1,7 @@
 #include "bounded_read.h"
 
+#include "file_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,10 +20,7 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
     if (size > file->left) {
         size = file->left;
     }
-    ssize_t n;
-    do {
-        n = read(file->fd, buf, size);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = read_some(file->fd, buf, size);
     if (n > 0) {
         file->left -= static_cast<std::size_t>(n);
         if (file->left == 0) {

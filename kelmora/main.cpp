@@ -116,14 +116,15 @@ int main(int argc, char **argv) {
         return kRunFailed;
     }
     // Opened and held by the restore's read, until the last save is done.
-    ProfileFile profile(output);
+    ProfileFile profile{output};
+    int status = 0;
     if (target->restore(profile) < 0) {
         std::fputs("Can't restore file! \n", stderr);
-        return kRunFailed;
-    }
-    if (target->save(profile) < 0) {
+        status = kRunFailed;
+    } else if (target->save(profile) < 0) {
         std::fputs("Can't write to file! \n", stderr);
-        return kSaveFailed;
+        status = kSaveFailed;
     }
-    return 0;
+    profile_close(profile);
+    return status;
 }
