@@ -20,19 +20,20 @@ constexpr int kNameTries = 16;     // fresh names tried when one is taken
 constexpr int kRandomLetters = 12; // 60 bits
 constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuv";
 
-// Temporary files of the profile NAME are ".NAME.RANDOM.tmp" (RANDOM in lower-case letters
-// and digits), so no file of another name is ever taken for one.
+// Temporary files of the profile NAME are ".NAME.RANDOM.tmp", RANDOM exactly
+// kRandomLetters of kLetters: only a name this program makes is ever taken for one.
 bool is_temp_of(const char *entry, const char *name) {
     const std::size_t length = std::strlen(name);
     if (entry[0] != '.' || std::strncmp(entry + 1, name, length) != 0 || entry[length + 1] != '.') {
         return false;
     }
     const char *letters = entry + length + 2;
-    const char *end = letters;
-    while ((*end >= '0' && *end <= '9') || (*end >= 'a' && *end <= 'z')) {
-        ++end;
+    for (int i = 0; i < kRandomLetters; ++i) {
+        if (letters[i] == '\0' || std::strchr(kLetters, letters[i]) == nullptr) {
+            return false;
+        }
     }
-    return end != letters && std::strcmp(end, ".tmp") == 0;
+    return std::strcmp(letters + kRandomLetters, ".tmp") == 0;
 }
 
 // A run holds its temporary file locked from its creation to its exit, so one that can
