@@ -110,8 +110,8 @@ bool open_once(ProfileFile &profile) {
         profile_close(profile); // a FIFO would block its reader for ever
         return false;
     }
+    // Left non-blocking: a device whose read would wait fails at once instead.
     profile.writable = (fcntl(profile.fd, F_GETFL) & O_ACCMODE) == O_RDWR;
-    fcntl(profile.fd, F_SETFL, 0); // blocking again: only the open had to not wait
     return true;
 }
 
