@@ -141,9 +141,12 @@ RenameOutcome discard(int dir, const char *temp, int fd, RenameOutcome result) {
 // 0600, gets the owner (which clears set-id bits), then the attributes (an ACL, or the
 // removal of an inherited one, decides the group bits) and inode flags, and only then
 // the mode, which the ACL set agrees with. Where owner, attributes or flags cannot be
-// kept, the profile is written in place.
+// kept, or the directory would keep the temporary name, the profile is written in place.
 RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct stat &old,
                                 const void *data, std::size_t size, int *renamed) {
+    if (names_fixed(dir)) {
+        return kWriteInPlace;
+    }
     remove_stale_temps(dir, name, old);
     char temp[NAME_MAX + 1];
     const int tfd = create_temp(dir, name, temp);
