@@ -37,7 +37,7 @@ int binary_profile_load(ProfileFile &profile) {
 }
 
 int binary_profile_save(ProfileFile &profile) {
-    return profile_replace(profile, binary_profile_record.bytes, kRecordSize);
+    return profile_replace(profile, binary_profile_record.bytes, kRecordSize, false);
 }
 
 int binary_profile_restore(ProfileFile &profile) {

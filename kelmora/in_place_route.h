@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <sys/types.h>
 
-// Overwrites fd from its start; true when the new content is in place and stored. After
-// any failure the old content is put back.
-bool write_in_place(int fd, bool regular, const void *data, std::size_t size);
+// Overwrites fd (a file of the given mode) from its start; true when the new content is
+// in place and stored. After any failure a regular file or block device gets its old
+// content back. A block device keeps what lies beyond size.
+bool write_in_place(int fd, mode_t mode, const void *data, std::size_t size);

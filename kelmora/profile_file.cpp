@@ -187,17 +187,17 @@ bool profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
     return read_all(profile.fd, data, size);
 }
 
-int profile_replace(ProfileFile &profile, const void *data, std::size_t size) {
+int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
     if (profile.fd < 0 || !profile.writable) {
         std::printf("Open file fail - %s\n", profile.path);
         return -1;
     }
     struct stat st;
     bool stored = false;
-    if (fstat(profile.fd, &st) == 0) {
-        const bool regular = S_ISREG(st.st_mode);
+    // A block device cannot be cut short: old lines after new text would be read back.
+    if (fstat(profile.fd, &st) == 0 && !(whole && S_ISBLK(st.st_mode))) {
         RenameOutcome outcome = kWriteInPlace;
-        if (regular && profile.dir >= 0) {
+        if (S_ISREG(st.st_mode) && profile.dir >= 0) {
             int renamed = -1;
             outcome =
                 replace_by_rename(profile.dir, profile.name, profile.fd, st, data, size, &renamed);
@@ -208,11 +208,10 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size) {
             }
         }
         stored = outcome == kRenamed ||
-                 (outcome == kWriteInPlace && write_in_place(profile.fd, regular, data, size));
+                 (outcome == kWriteInPlace && write_in_place(profile.fd, st.st_mode, data, size));
     }
     if (!stored) {
         std::printf("Write file fail - %s\n", profile.path);
-        return -2;
     }
-    return 0;
+    return stored ? 0 : -2;
 }

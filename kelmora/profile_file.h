@@ -40,8 +40,11 @@ bool profile_read_start(ProfileFile &profile, void *data, std::size_t size);
 // and stored ("Write file fail - PATH"): the profile then holds its old content, except
 // after a failing directory fsync, when the new content is in place but its rename may
 // not survive a power cut. A replacement hands the hold over to the new file, so a later
-// save acts on it.
-int profile_replace(ProfileFile &profile, const void *data, std::size_t size);
+// save acts on it. With whole, the content must be all the profile holds, so a block
+// device, which cannot be cut short, is refused ("Write file fail - PATH", -2) before
+// anything is written; without it the content is a record at the start and what a
+// device holds beyond it stays.
+int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole);
 
 // Closes the profile and its directory, which ends the hold.
 void profile_close(ProfileFile &profile);

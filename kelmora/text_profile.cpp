@@ -121,5 +121,5 @@ int text_profile_restore(ProfileFile &profile) {
 }
 
 int text_profile_save(ProfileFile &profile) {
-    return profile_replace(profile, text_profile_buffer.bytes, text_profile_buffer.size);
+    return profile_replace(profile, text_profile_buffer.bytes, text_profile_buffer.size, true);
 }
