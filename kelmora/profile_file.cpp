@@ -5,7 +5,9 @@
 #include "in_place_route.h"
 #include "rename_route.h"
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -17,6 +19,8 @@ namespace {
 
 constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
+// Catchable signals that end a run by default, held off during a save.
+constexpr std::array<int, 4> kHeldSignals{SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void close_dir(int dir) {
@@ -187,11 +191,20 @@ bool profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
     return read_all(profile.fd, data, size);
 }
 
+// The signals that end a run at shutdown, on Ctrl-C or when a session drops wait until
+// the save is over: a profile cut off halfway would hold new content before old.
 int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
     if (profile.fd < 0 || !profile.writable) {
         std::printf("Open file fail - %s\n", profile.path);
         return -1;
     }
+    sigset_t held;
+    sigset_t before;
+    sigemptyset(&held);
+    for (const int signal : kHeldSignals) {
+        sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &before);
     struct stat st;
     bool stored = false;
     // A block device cannot be cut short: old lines after new text would be read back.
@@ -213,5 +226,6 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bo
     if (!stored) {
         std::printf("Write file fail - %s\n", profile.path);
     }
+    sigprocmask(SIG_SETMASK, &before, nullptr); // a signal held off ends the run here
     return stored ? 0 : -2;
 }
