@@ -44,22 +44,44 @@ constexpr std::array<CodeRule, 8> kCodeRules{{
     {"pairwise", "CCMP", kUnchanged, 3, false, Implied::kDefault},
 }};
 
-// One block as read so far. Its lines change only its own copy of the settings, which
-// replaces the process's settings at its end if the block takes effect: whether it does is
-// known only then. The codes a block's own lines give are kept for each code the block may
-// start with, since its implied lines come first but are also known only at its end.
+constexpr std::size_t rule_index(std::string_view name, std::string_view value) {
+    std::size_t i = 0;
+    while (kCodeRules[i].name != name || kCodeRules[i].value != value) {
+        ++i;
+    }
+    return i;
+}
+
+constexpr std::size_t kKeyMgmtNone = rule_index("key_mgmt", "NONE");
+constexpr std::size_t kAuthAlgShared = rule_index("auth_alg", "SHARED");
+constexpr std::size_t kWepKeyCount = 4;
+
+// The last line of one key name: order 0 when the block has none.
+struct KeyLine {
+    int order;
+    char value[kKeyField];
+};
+
+// One block as read so far. It starts from the start values, never from an earlier block,
+// so a file's last block that takes effect is restored alone; whether a block takes effect,
+// its implied lines and its transmit key are known only at its end. The codes its own lines
+// give are kept for each code the implied lines may leave it with.
 struct Block {
-    NetworkSettings settings; // ssid and key as its lines leave them
+    NetworkSettings settings; // ssid as its lines leave it
     std::array<int, kCodeCount> auth_mode;
     std::array<int, kCodeCount> encrypt_type;
     std::array<bool, kCodeRules.size()> matched; // rules the block's lines set
-    bool psk;                                    // a psk line that is not a fault
-    bool other_key_mgmt;                         // a key_mgmt naming neither WPA-PSK nor NONE
-    bool disabled;                               // the supplicant never joins it
+    std::array<KeyLine, 1 + kWepKeyCount> keys;  // psk, then wep_key0 to wep_key3
+    std::size_t wep_tx_keyidx;
+    int lines;
+    bool psk;            // a psk line that is not a fault
+    bool other_key_mgmt; // a key_mgmt naming neither WPA-PSK nor NONE
+    bool not_only_none;  // a key_mgmt other than exactly NONE: no static WEP
+    bool disabled;       // the supplicant never joins it
 };
 
 Block start_block() {
-    return {network_settings, {0, 1, 2, 3}, {0, 1, 2, 3}, {}, false, false, false};
+    return {{}, {0, 1, 2, 3}, {0, 1, 2, 3}, {}, {}, 0, 0, false, false, false, false};
 }
 
 int apply_auth_mode(const CodeRule &rule, int mode) {
@@ -96,8 +118,8 @@ bool end_block(Block &block) {
     if (!takes_effect(block)) {
         return false;
     }
-    int mode = network_settings.auth_mode;
-    int type = network_settings.encrypt_type;
+    int mode = 0;
+    int type = 0;
     bool implies = block.psk;
     for (std::size_t i = 0; i < kCodeRules.size(); ++i) {
         if (block.matched[i] && kCodeRules[i].implied == Implied::kNever) {
@@ -112,6 +134,16 @@ bool end_block(Block &block) {
     }
     block.settings.auth_mode = block.auth_mode[static_cast<std::size_t>(mode)];
     block.settings.encrypt_type = block.encrypt_type[static_cast<std::size_t>(type)];
+    // The key is the later of the psk and the transmit key, as lines take effect in order.
+    const KeyLine &psk = block.keys[0];
+    const KeyLine &wep = block.keys[1 + block.wep_tx_keyidx];
+    const KeyLine &key = wep.order > psk.order ? wep : psk;
+    std::memcpy(block.settings.key, key.value, sizeof key.value);
+    // Static WEP, as the supplicant uses it: key_mgmt=NONE alone, no psk, a transmit key.
+    if (block.matched[kKeyMgmtNone] && !block.not_only_none && !block.psk && wep.order != 0) {
+        block.settings.auth_mode = block.matched[kAuthAlgShared] ? 1 : 0;
+        block.settings.encrypt_type = 1;
+    }
     network_settings = block.settings;
     return true;
 }
@@ -182,27 +214,46 @@ bool set_ssid(NetworkSettings &settings, std::string_view value) {
     return true;
 }
 
-void set_key(NetworkSettings &settings, std::string_view value) {
+void set_key(KeyLine &key, int order, std::string_view value) {
     if (!value.empty() && value.front() == '"') {
         value = value.substr(1, value.size() - 2);
     }
     // A line is at most 255 characters, so the key always fits its field.
-    std::memcpy(settings.key, value.data(), value.size());
-    settings.key[value.size()] = '\0';
+    std::memcpy(key.value, value.data(), value.size());
+    key.value[value.size()] = '\0';
+    key.order = order;
+}
+
+// The key line a name is: 1 to 4 for wep_key0 to wep_key3, 0 for psk or any other name.
+std::size_t key_line_index(std::string_view name) {
+    constexpr std::string_view kWepKey = "wep_key";
+    if (name.size() == kWepKey.size() + 1 && name.substr(0, kWepKey.size()) == kWepKey &&
+        name.back() >= '0' && name.back() <= '3') {
+        return 1 + static_cast<std::size_t>(name.back() - '0');
+    }
+    return 0;
 }
 
 // Applies one "name=value" setting; false when the line is a fault in its block.
 bool apply_setting(Block &block, std::string_view name, std::string_view value) {
+    ++block.lines;
     if (name == "ssid") {
         return value.empty() ? false : set_ssid(block.settings, value);
     }
-    if (name == "psk" || name == "wep_key0") {
-        block.psk = block.psk || name == "psk";
-        set_key(block.settings, value);
+    const std::size_t key_index = key_line_index(name);
+    if (key_index != 0 || name == "psk") {
+        block.psk = block.psk || key_index == 0;
+        set_key(block.keys[key_index], block.lines, value);
         return true;
+    }
+    if (name == "wep_tx_keyidx" && value.size() == 1 && value[0] >= '0' && value[0] <= '3') {
+        block.wep_tx_keyidx = static_cast<std::size_t>(value[0] - '0');
     }
     if (name == "key_mgmt" && !names_profile_key_mgmt(value)) {
         block.other_key_mgmt = true;
+    }
+    if (name == "key_mgmt" && value != "NONE") {
+        block.not_only_none = true;
     }
     if (name == "disabled" && value == "1") {
         block.disabled = true;

@@ -105,6 +105,24 @@ key_mgmt WPA-PSK
 ssid '"guest"'
 key_mgmt NONE
 CLI
+saved saved-wep-tx-key <<'CLI'
++
+ssid '"lab-printer"'
+key_mgmt NONE
+wep_key0 '"abcde"'
+wep_key1 0a1b2c3d4e
+wep_tx_keyidx 1
+CLI
+saved saved-wep-then-open <<'CLI'
++
+ssid '"old-printer"'
+key_mgmt NONE
+auth_alg SHARED
+wep_key0 '"abcde"'
++
+ssid '"guest"'
+key_mgmt NONE
+CLI
 saved saved-sae <<'CLI'
 +
 ssid '"home-wpa3"'
