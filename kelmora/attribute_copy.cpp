@@ -1,5 +1,4 @@
-// What a new file must carry to stand in for the profile besides owner and mode.
-#include "save_routes.h"
+#include "attribute_copy.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,6 +16,9 @@ const unsigned long kSetFlags = _IOW('f', 2, long);
 // The flags a profile's owner sets with chattr and a new file does not get by itself:
 // s, u, c, S, d, A, m, j, t, C. Immutable and append-only files are never written.
 constexpr int kKeptFlags = 0x1 | 0x2 | 0x4 | 0x8 | 0x40 | 0x80 | 0x400 | 0x4000 | 0x8000 | 0x800000;
+
+constexpr int kImmutable = 0x10;
+constexpr int kAppendOnly = 0x20;
 
 ssize_t list(int fd, char **names) {
     *names = nullptr;
@@ -73,4 +75,9 @@ bool copy_inode_flags(int from, int to) {
     }
     int flags = (have & ~kKeptFlags) | (want & kKeptFlags);
     return ioctl(to, kSetFlags, &flags) == 0;
+}
+
+bool names_fixed(int dir) {
+    int flags = 0;
+    return ioctl(dir, kGetFlags, &flags) == 0 && (flags & (kImmutable | kAppendOnly)) != 0;
 }

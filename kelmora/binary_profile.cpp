@@ -26,22 +26,22 @@ void store_text(std::size_t offset, const char *text) {
 } // namespace
 
 int binary_profile_load(ProfileFile &profile) {
-    if (profile.open() < 0) {
+    if (profile_open(profile) < 0) {
         return -1;
     }
-    if (!profile.read_start(binary_profile_record.bytes, kRecordSize)) {
-        std::printf("Read file fail - %s\n", profile.path());
+    if (!profile_read_start(profile, binary_profile_record.bytes, kRecordSize)) {
+        std::printf("Read file fail - %s\n", profile.path);
         return -2;
     }
     return 0;
 }
 
 int binary_profile_save(ProfileFile &profile) {
-    return profile.replace(binary_profile_record.bytes, kRecordSize);
+    return profile_replace(profile, binary_profile_record.bytes, kRecordSize, false);
 }
 
 int binary_profile_restore(ProfileFile &profile) {
-    const char *path = profile.path();
+    const char *path = profile.path;
     // A key that would run past the record is refused before the profile is touched.
     if (std::strlen(network_settings.key) >= kKeyRoom) {
         std::printf("Key longer than %zu characters - %s\n", kKeyRoom - 1, path);

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-class ProfileFile;
+struct ProfileFile;
 
 inline constexpr std::size_t kRecordSize = 216;
 inline constexpr std::size_t kSsidOffset = 36;

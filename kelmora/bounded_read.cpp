@@ -1,8 +1,11 @@
 #include "bounded_read.h"
 
+#include "file_io.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,10 +21,7 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
     if (size > file->left) {
         size = file->left;
     }
-    ssize_t n;
-    do {
-        n = read(file->fd, buf, size);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = read_some(file->fd, buf, size);
     if (n > 0) {
         file->left -= static_cast<std::size_t>(n);
         if (file->left == 0) {
@@ -54,9 +54,14 @@ FILE *bounded_stream(int fd, bool owned) {
 
 } // namespace
 
+// Opened without waiting (a FIFO without a writer, a lease another user holds) and read
+// without waiting: a FIFO or socket is refused, and a device whose read would wait
+// fails as a read error.
 FILE *open_bounded_stream(const char *path) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    FILE *stream = fd >= 0 ? bounded_stream(fd, true) : nullptr;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st;
+    const bool file = fd >= 0 && fstat(fd, &st) == 0 && !S_ISFIFO(st.st_mode);
+    FILE *stream = file ? bounded_stream(fd, true) : nullptr;
     if (stream == nullptr && fd >= 0) {
         close(fd);
     }

@@ -40,7 +40,7 @@ const std::vector<Case> kCases = {
     {"closing brace with semicolon", "};\n", {"};"}},
 };
 
-class LineReader : public testing::TestWithParam<Case> {};
+struct LineReader : testing::TestWithParam<Case> {};
 
 TEST_P(LineReader, HandsOutCleanedLines) {
     const Case &c = GetParam();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <getopt.h>
 
 namespace {
@@ -110,20 +111,31 @@ int main(int argc, char **argv) {
     // file-size limit must not kill a save halfway either: the write fails with EFBIG,
     // and the save reports it after putting the old content back.
     std::signal(SIGPIPE, SIG_IGN);
+    // A closed descriptor 0 to 2 would be taken by the profile, and the messages meant
+    // for the caller would be written into it.
+    for (int fd = 0; fd <= 2;) {
+        if (fcntl(fd, F_GETFD) != -1) {
+            ++fd;
+        } else if (open("/dev/null", O_RDWR | O_NOCTTY) != fd &&
+                   open("/", O_RDONLY | O_DIRECTORY) != fd) {
+            return kRunFailed;
+        }
+    }
     std::signal(SIGXFSZ, SIG_IGN);
     if (parse_supplicant_config(input) < 0) {
         std::fputs("Read WPA file failure! \n", stderr);
         return kRunFailed;
     }
     // Opened and held by the restore's read, until the last save is done.
-    ProfileFile profile(output);
+    ProfileFile profile{output};
+    int status = 0;
     if (target->restore(profile) < 0) {
         std::fputs("Can't restore file! \n", stderr);
-        return kRunFailed;
-    }
-    if (target->save(profile) < 0) {
+        status = kRunFailed;
+    } else if (target->save(profile) < 0) {
         std::fputs("Can't write to file! \n", stderr);
-        return kSaveFailed;
+        status = kSaveFailed;
     }
-    return 0;
+    profile_close(profile);
+    return status;
 }

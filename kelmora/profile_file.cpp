@@ -1,9 +1,13 @@
 #include "profile_file.h"
 
 #include "bounded_read.h"
-#include "save_routes.h"
+#include "file_io.h"
+#include "in_place_route.h"
+#include "rename_route.h"
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -15,6 +19,8 @@ namespace {
 
 constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
+// Catchable signals that end a run by default, held off during a save.
+constexpr std::array<int, 4> kHeldSignals{SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void close_dir(int dir) {
@@ -93,10 +99,6 @@ int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1]) {
     return -1;
 }
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // Milliseconds on a clock that no one can set.
 long long now_ms() {
     timespec t{};
@@ -104,45 +106,43 @@ long long now_ms() {
     return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
 }
 
-} // namespace
-
-ProfileFile::~ProfileFile() {
-    close_all();
-}
-
-void ProfileFile::close_all() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
-    close_dir(dir_);
-    fd_ = -1;
-    dir_ = -1;
-}
-
-bool ProfileFile::open_once() {
-    fd_ = resolve_and_open(path_, &dir_, name_);
+bool open_once(ProfileFile &profile) {
+    profile.fd = resolve_and_open(profile.path, &profile.dir, profile.name);
     struct stat st;
-    if (fd_ < 0 || fstat(fd_, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-        close_all(); // a FIFO would block its reader for ever
+    if (profile.fd < 0 || fstat(profile.fd, &st) != 0 || S_ISFIFO(st.st_mode) ||
+        S_ISSOCK(st.st_mode)) {
+        profile_close(profile); // a FIFO would block its reader for ever
         return false;
     }
-    writable_ = (fcntl(fd_, F_GETFL) & O_ACCMODE) == O_RDWR;
-    fcntl(fd_, F_SETFL, 0); // blocking again: only the open had to not wait
+    // Left non-blocking: a device whose read would wait fails at once instead.
+    profile.writable = (fcntl(profile.fd, F_GETFL) & O_ACCMODE) == O_RDWR;
     return true;
 }
 
 // Whether the file held is still the one the name refers to: a run that held the
 // profile while this one waited has replaced it.
-bool ProfileFile::still_named() const {
+bool still_named(const ProfileFile &profile) {
     struct stat held;
     struct stat named;
-    if (fstat(fd_, &held) != 0) {
+    if (fstat(profile.fd, &held) != 0) {
         return true;
     }
-    if (dir_ < 0) {
+    if (profile.dir < 0) {
         return held.st_nlink > 0;
     }
-    return fstatat(dir_, name_, &named, AT_SYMLINK_NOFOLLOW) != 0 || same_file(held, named);
+    return fstatat(profile.dir, profile.name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+           same_file(held, named);
+}
+
+} // namespace
+
+void profile_close(ProfileFile &profile) {
+    if (profile.fd >= 0) {
+        close(profile.fd);
+    }
+    close_dir(profile.dir);
+    profile.fd = -1;
+    profile.dir = -1;
 }
 
 // The hold is an flock on the profile file itself: it needs no write access to the
@@ -151,69 +151,81 @@ bool ProfileFile::still_named() const {
 // can read the profile can take it too, so the wait is bounded. A run that waited while
 // another replaced the file starts over on the file the name now holds; nothing has
 // been read yet.
-int ProfileFile::open() {
-    if (tried_) {
-        return result_;
+int profile_open(ProfileFile &profile) {
+    if (profile.tried) {
+        return profile.result;
     }
-    tried_ = true;
+    profile.tried = true;
     const long long deadline = now_ms() + kHoldWaitSeconds * 1000LL;
-    while (open_once()) {
+    while (open_once(profile)) {
         int error = 0;
-        while (flock(fd_, LOCK_EX | LOCK_NB) != 0 && (error = errno) == EWOULDBLOCK &&
+        while (flock(profile.fd, LOCK_EX | LOCK_NB) != 0 && (error = errno) == EWOULDBLOCK &&
                now_ms() < deadline) {
             const timespec pause{0, kHoldPollNanoseconds};
             nanosleep(&pause, nullptr);
             error = 0;
         }
         // Without locks (ENOLCK) the run goes on unheld.
-        if ((error != 0 && error != EWOULDBLOCK) || (error == 0 && still_named())) {
-            return result_ = 0;
+        if ((error != 0 && error != EWOULDBLOCK) || (error == 0 && still_named(profile))) {
+            return profile.result = 0;
         }
-        close_all();
+        profile_close(profile);
         if (error == EWOULDBLOCK || now_ms() >= deadline) {
-            std::printf("Profile busy - %s\n", path_);
-            return result_ = -2;
+            std::printf("Profile busy - %s\n", profile.path);
+            return profile.result = -2;
         }
     }
-    std::printf("Open file fail - %s\n", path_);
-    return result_ = -1;
+    std::printf("Open file fail - %s\n", profile.path);
+    return profile.result = -1;
 }
 
-FILE *ProfileFile::read_stream() {
-    lseek(fd_, 0, SEEK_SET); // a device cannot seek, and need not
-    return open_bounded_stream(fd_);
+FILE *profile_read_stream(ProfileFile &profile) {
+    lseek(profile.fd, 0, SEEK_SET); // a device cannot seek, and need not
+    return open_bounded_stream(profile.fd);
 }
 
-bool ProfileFile::read_start(void *data, std::size_t size) {
-    if (lseek(fd_, 0, SEEK_SET) != 0 && errno != ESPIPE) {
+bool profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
+    if (lseek(profile.fd, 0, SEEK_SET) != 0 && errno != ESPIPE) {
         return false;
     }
-    return read_all(fd_, data, size);
+    return read_all(profile.fd, data, size);
 }
 
-int ProfileFile::replace(const void *data, std::size_t size) {
-    if (fd_ < 0 || !writable_) {
-        std::printf("Open file fail - %s\n", path_);
+// The signals that end a run at shutdown, on Ctrl-C or when a session drops wait until
+// the save is over: a profile cut off halfway would hold new content before old.
+int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
+    if (profile.fd < 0 || !profile.writable) {
+        std::printf("Open file fail - %s\n", profile.path);
         return -1;
     }
+    sigset_t held;
+    sigset_t before;
+    sigemptyset(&held);
+    for (const int signal : kHeldSignals) {
+        sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &before);
     struct stat st;
-    int result = fstat(fd_, &st) == 0 ? kNoTempFile : kRouteFailed;
-    const bool regular = result == kNoTempFile && S_ISREG(st.st_mode);
-    if (regular && dir_ >= 0) {
-        int renamed = -1;
-        result = replace_by_rename(dir_, name_, fd_, st, data, size, &renamed);
-        if (renamed >= 0) {
-            // The new file is the profile now, and holds the run's lock from its birth.
-            close(fd_);
-            fd_ = renamed;
+    bool stored = false;
+    // A block device cannot be cut short: old lines after new text would be read back.
+    if (fstat(profile.fd, &st) == 0 && !(whole && S_ISBLK(st.st_mode))) {
+        RenameOutcome outcome = kWriteInPlace;
+        if (S_ISREG(st.st_mode) && profile.dir >= 0) {
+            int renamed = -1;
+            outcome =
+                replace_by_rename(profile.dir, profile.name, profile.fd, st, data, size, &renamed);
+            if (renamed >= 0) {
+                // The new file is the profile now, and holds the run's lock from its birth.
+                close(profile.fd);
+                profile.fd = renamed;
+            }
         }
+        stored = outcome == kRenamed ||
+                 (outcome == kWriteInPlace && write_in_place(profile.fd, st.st_mode, data, size));
     }
-    if (result == kNoTempFile) {
-        result = write_in_place(fd_, regular, data, size);
+    if (!stored) {
+        std::printf("Write file fail - %s\n", profile.path);
     }
-    if (result != 0) {
-        std::printf("Write file fail - %s\n", path_);
-        return -2;
-    }
-    return 0;
+    sigprocmask(SIG_SETMASK, &before, nullptr); // a signal held off ends the run here
+    return stored ? 0 : -2;
 }

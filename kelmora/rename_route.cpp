@@ -1,6 +1,7 @@
-// The atomic route: a temporary file beside the profile, renamed over it, so the profile
-// holds either its old or its new content whatever fails.
-#include "save_routes.h"
+#include "rename_route.h"
+
+#include "attribute_copy.h"
+#include "file_io.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,23 +20,20 @@ constexpr int kNameTries = 16;     // fresh names tried when one is taken
 constexpr int kRandomLetters = 12; // 60 bits
 constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuv";
 
-bool same_file(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Temporary files of the profile NAME are ".NAME.RANDOM.tmp" (RANDOM in lower-case letters
-// and digits), so no file of another name is ever taken for one.
+// Temporary files of the profile NAME are ".NAME.RANDOM.tmp", RANDOM exactly
+// kRandomLetters of kLetters: only a name this program makes is ever taken for one.
 bool is_temp_of(const char *entry, const char *name) {
     const std::size_t length = std::strlen(name);
     if (entry[0] != '.' || std::strncmp(entry + 1, name, length) != 0 || entry[length + 1] != '.') {
         return false;
     }
     const char *letters = entry + length + 2;
-    const char *end = letters;
-    while ((*end >= '0' && *end <= '9') || (*end >= 'a' && *end <= 'z')) {
-        ++end;
+    for (int i = 0; i < kRandomLetters; ++i) {
+        if (letters[i] == '\0' || std::strchr(kLetters, letters[i]) == nullptr) {
+            return false;
+        }
     }
-    return end != letters && std::strcmp(end, ".tmp") == 0;
+    return std::strcmp(letters + kRandomLetters, ".tmp") == 0;
 }
 
 // A run holds its temporary file locked from its creation to its exit, so one that can
@@ -75,53 +73,54 @@ void remove_stale_temps(int dir, const char *name, const struct stat &profile) {
     closedir(entries);
 }
 
+// The state of the temporary names a run draws.
+struct TempNames {
+    uint64_t state;
+};
+
 // Names no one can foresee, so none can be planted in the run's way: from the kernel's
 // random source, mixed with the clock and the process where that cannot be read.
-class TempNames {
-  public:
-    TempNames() {
-        const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            read_all(fd, &state_, sizeof state_);
-            close(fd);
-        }
-        timespec t{};
-        clock_gettime(CLOCK_REALTIME, &t);
-        state_ ^= static_cast<uint64_t>(t.tv_nsec) << 20 ^ static_cast<uint64_t>(t.tv_sec) ^
-                  static_cast<uint64_t>(getpid()) << 40;
+TempNames temp_names() {
+    TempNames names{0};
+    const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        read_all(fd, &names.state, sizeof names.state);
+        close(fd);
     }
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    names.state ^= static_cast<uint64_t>(t.tv_nsec) << 20 ^ static_cast<uint64_t>(t.tv_sec) ^
+                   static_cast<uint64_t>(getpid()) << 40;
+    return names;
+}
 
-    // False when the name does not fit.
-    bool next(const char *name, char (&temp)[NAME_MAX + 1]) {
-        char letters[kRandomLetters + 1];
-        uint64_t bits = mix();
-        for (char &letter : letters) {
-            letter = kLetters[bits & 31];
-            bits >>= 5;
-        }
-        letters[kRandomLetters] = '\0';
-        const int n = std::snprintf(temp, sizeof temp, ".%s.%s.tmp", name, letters);
-        return n > 0 && static_cast<std::size_t>(n) < sizeof temp;
+// splitmix64: every draw differs, and each is well spread from the seed.
+uint64_t next_bits(TempNames &names) {
+    uint64_t z = names.state += 0x9e3779b97f4a7c15ULL;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+// The next temporary name of the profile name; false when it does not fit.
+bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 1]) {
+    char letters[kRandomLetters + 1];
+    uint64_t bits = next_bits(names);
+    for (char &letter : letters) {
+        letter = kLetters[bits & 31];
+        bits >>= 5;
     }
-
-  private:
-    // splitmix64: every draw differs, and each is well spread from the seed.
-    uint64_t mix() {
-        uint64_t z = state_ += 0x9e3779b97f4a7c15ULL;
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-
-    uint64_t state_ = 0;
-};
+    letters[kRandomLetters] = '\0';
+    const int n = std::snprintf(temp, sizeof temp, ".%s.%s.tmp", name, letters);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof temp;
+}
 
 // Created exclusively and without following a link, under a fresh name while one is
 // taken. Mode 0600 until the content is complete and stored: the profile holds the key
 // in clear.
 int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
-    TempNames names;
-    for (int i = 0; i < kNameTries && names.next(name, temp); ++i) {
+    TempNames names = temp_names();
+    for (int i = 0; i < kNameTries && next_temp_name(names, name, temp); ++i) {
         const int fd = openat(dir, temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -130,7 +129,7 @@ int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
     return -1;
 }
 
-int discard(int dir, const char *temp, int fd, int result) {
+RenameOutcome discard(int dir, const char *temp, int fd, RenameOutcome result) {
     close(fd);
     unlinkat(dir, temp, 0);
     return result;
@@ -142,42 +141,45 @@ int discard(int dir, const char *temp, int fd, int result) {
 // 0600, gets the owner (which clears set-id bits), then the attributes (an ACL, or the
 // removal of an inherited one, decides the group bits) and inode flags, and only then
 // the mode, which the ACL set agrees with. Where owner, attributes or flags cannot be
-// kept, the profile is written in place.
-int replace_by_rename(int dir, const char *name, int fd, const struct stat &old, const void *data,
-                      std::size_t size, int *renamed) {
+// kept, or the directory would keep the temporary name, the profile is written in place.
+RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct stat &old,
+                                const void *data, std::size_t size, int *renamed) {
+    if (names_fixed(dir)) {
+        return kWriteInPlace;
+    }
     remove_stale_temps(dir, name, old);
     char temp[NAME_MAX + 1];
     const int tfd = create_temp(dir, name, temp);
     if (tfd < 0) {
-        return kNoTempFile;
+        return kWriteInPlace;
     }
     // Locked from birth: other runs can tell it is alive, and after the rename the lock
     // holds the profile for the rest of this run.
     flock(tfd, LOCK_EX | LOCK_NB);
     if (!write_all(tfd, data, size) || fsync(tfd) != 0) {
-        return discard(dir, temp, tfd, kRouteFailed);
+        return discard(dir, temp, tfd, kRenameFailed);
     }
     if (fchown(tfd, old.st_uid, old.st_gid) != 0 || !copy_attributes(fd, tfd) ||
         !copy_inode_flags(fd, tfd)) {
-        return discard(dir, temp, tfd, kNoTempFile);
+        return discard(dir, temp, tfd, kWriteInPlace);
     }
     if (fchmod(tfd, old.st_mode & 07777) != 0) {
-        return discard(dir, temp, tfd, kRouteFailed);
+        return discard(dir, temp, tfd, kRenameFailed);
     }
     struct stat now;
     if (fsync(tfd) != 0 || fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
         !same_file(now, old)) {
         // The name no longer refers to the file opened: what it holds now is not ours to
         // replace with another file's content, owner and mode.
-        return discard(dir, temp, tfd, kRouteFailed);
+        return discard(dir, temp, tfd, kRenameFailed);
     }
     if (renameat(dir, temp, dir, name) != 0) {
         // A bind-mounted file (EBUSY) or a mount point name (EXDEV) cannot be renamed over.
         const int error = errno;
         return discard(dir, temp, tfd,
-                       error == EBUSY || error == EXDEV ? kNoTempFile : kRouteFailed);
+                       error == EBUSY || error == EXDEV ? kWriteInPlace : kRenameFailed);
     }
     *renamed = tfd;
     // The rename itself must reach storage too.
-    return fsync(dir) == 0 || errno == EINVAL ? 0 : kRouteFailed;
+    return fsync(dir) == 0 || errno == EINVAL ? kRenamed : kRenameFailed;
 }

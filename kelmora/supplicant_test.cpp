@@ -168,7 +168,7 @@ const std::vector<Case> kCases = {
      0, ""},
 };
 
-class Supplicant : public testing::TestWithParam<Case> {};
+struct Supplicant : testing::TestWithParam<Case> {};
 
 TEST_P(Supplicant, DistilsSettings) {
     const Case &c = GetParam();

@@ -6,8 +6,8 @@
 #include "settings.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -16,6 +16,7 @@ TextProfileBuffer text_profile_buffer;
 namespace {
 
 constexpr int kLineSize = 256;
+constexpr std::size_t kFirstCapacity = 1024;
 
 constexpr std::array<const char *, kCodeCount> kAuthModeNames{"OPEN", "SHARED", "WPAPSK",
                                                               "WPA2PSK"};
@@ -54,21 +55,12 @@ constexpr std::array<RewrittenKey, 5> kRewrittenKeys{{
 
 bool append(std::string_view piece) {
     TextProfileBuffer &buf = text_profile_buffer;
-    if (buf.length + piece.size() + 1 > buf.capacity) {
-        std::size_t capacity = buf.capacity != 0 ? buf.capacity : 1024;
-        while (buf.length + piece.size() + 1 > capacity) {
-            capacity *= 2;
-        }
-        char *text = static_cast<char *>(std::realloc(buf.text, capacity));
-        if (text == nullptr) {
-            return false;
-        }
-        buf.text = text;
-        buf.capacity = capacity;
+    if (!grow_buffer(buf, piece.size() + 1, kFirstCapacity, SIZE_MAX)) {
+        return false;
     }
-    std::memcpy(buf.text + buf.length, piece.data(), piece.size());
-    buf.length += piece.size();
-    buf.text[buf.length] = '\0';
+    std::memcpy(buf.bytes + buf.size, piece.data(), piece.size());
+    buf.size += piece.size();
+    buf.bytes[buf.size] = '\0';
     return true;
 }
 
@@ -93,16 +85,16 @@ bool append_entry(const char *line) {
 } // namespace
 
 int text_profile_load(ProfileFile &profile) {
-    const char *path = profile.path();
-    if (profile.open() < 0) {
+    const char *path = profile.path;
+    if (profile_open(profile) < 0) {
         return -2;
     }
-    FILE *stream = profile.read_stream();
+    FILE *stream = profile_read_stream(profile);
     if (stream == nullptr) {
         std::printf("Out of memory - %s\n", path);
         return -2;
     }
-    text_profile_buffer.length = 0;
+    text_profile_buffer.size = 0;
     int result = append("") ? 0 : -2;
     char buf[kLineSize];
     char *line;
@@ -129,5 +121,5 @@ int text_profile_restore(ProfileFile &profile) {
 }
 
 int text_profile_save(ProfileFile &profile) {
-    return profile.replace(text_profile_buffer.text, text_profile_buffer.length);
+    return profile_replace(profile, text_profile_buffer.bytes, text_profile_buffer.size, true);
 }

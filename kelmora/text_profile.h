@@ -1,16 +1,12 @@
 // The text profile target: lines of a key, one space and a value.
 #pragma once
 
-#include <cstddef>
+#include "file_io.h"
 
-class ProfileFile;
+struct ProfileFile;
 
 // The rebuilt profile between restore and save: terminated text that grows as needed.
-struct TextProfileBuffer {
-    char *text;
-    std::size_t length;
-    std::size_t capacity;
-};
+using TextProfileBuffer = GrowBuffer;
 
 extern TextProfileBuffer text_profile_buffer;
 

@@ -43,7 +43,8 @@ OUTCOMES = {
     'close-profile': 'none', 'flistxattr-profile': 'none', 'ioctl-profile': 'none',
     # Without a directory, a temporary file, the owner, attributes or inode flags on it,
     # or where the rename is refused as for a bind mount, the profile is written in place.
-    'open-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none', 'flistxattr-temp': 'none',
+    'open-dir': 'none', 'ioctl-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none',
+    'flistxattr-temp': 'none',
     'ioctl-temp': 'none', 'renameat-temp:EXDEV': 'none', 'flock-temp': 'none',
     'close-temp': 'none', 'close-dir': 'none',
     # Random bits for the temporary name fall back to the clock.

@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string path = scratch::put("p.bin", input.profile);
     int result;
     {
-        ProfileFile profile(path.c_str());
+        ProfileFile profile{path.c_str()};
         result = binary_profile_restore(profile);
+        profile_close(profile);
     }
     const std::string after = scratch::get(path);
 

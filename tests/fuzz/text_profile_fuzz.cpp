@@ -52,13 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         return 0;
     }
     const std::string path = scratch::put("p.txt", input.profile);
-    ProfileFile profile(path.c_str());
+    ProfileFile profile{path.c_str()};
     FUZZ_CHECK(text_profile_load(profile) == 0);
+    profile_close(profile);
 
     const TextProfileBuffer &buf = text_profile_buffer;
-    FUZZ_CHECK(buf.text != nullptr && buf.length < buf.capacity);
-    const std::string_view text(buf.text, buf.length);
-    FUZZ_CHECK(std::strlen(buf.text) == buf.length);
+    FUZZ_CHECK(buf.bytes != nullptr && buf.size < buf.capacity);
+    const std::string_view text(buf.bytes, buf.size);
+    FUZZ_CHECK(std::strlen(buf.bytes) == buf.size);
     FUZZ_CHECK(text.empty() || text.back() == '\n');
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find('\n', start);
