@@ -17,6 +17,8 @@
 #             must then hold exactly in/ with out/ laid over it
 #   removed   optional names (one a line) of files of in/ that the run removes
 #   verify    optional bash run in the work directory afterwards; must exit 0
+#   closed    optional descriptors among 0, 1 and 2 (one line) that the program starts
+#             with closed, as an init script's "2>&-" leaves them
 #   user      optional user name: the program runs as that user (root only)
 #   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS, or an error):
 #             the program runs under strace with it, to hold it inside a window. It acts
@@ -99,9 +101,14 @@ if [ -f "$case_dir/during" ]; then
     during=$!
     exec {ended}>"$work/ended"
 fi
+closed=
+[ -f "$case_dir/closed" ] && closed=$(cat "$case_dir/closed")
+[[ $closed =~ ^[012\ ]*$ ]] || { echo "FAIL: closed names descriptors 0 to 2 only"; exit 1; }
 run() {
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
-    (cd "$work/run" && exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}" 2>"$work/stderr" </dev/null {ended}>&-)
+    (cd "$work/run" && exec 2>"$work/stderr" </dev/null {ended}>&- &&
+        for fd in $closed; do eval "exec $fd>&-"; done &&
+        exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}")
 }
 stdout_to=
 [ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
