@@ -5,7 +5,7 @@
 #   bench/physmem_bench.sh [PHYSMEM]   (default: build/default/physmem/physmem)
 # Needs root: physmem always opens /dev/mem, so everything runs in a private mount
 # namespace where the image is bind-mounted as /dev/mem. memtool comes from
-# scripts/install-deps.sh (scripts/packages/bench.list).
+# scripts/install-deps.sh bench (scripts/packages/bench.list).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$(realpath "${1:-$here/../build/default/physmem/physmem}")
@@ -14,7 +14,7 @@ runs=${RUNS:-5}
 if [ -z "${BENCH_NS:-}" ]; then
     [ "$(id -u)" = 0 ] || { echo "physmem_bench: needs root for a mount namespace" >&2; exit 1; }
     command -v memtool >/dev/null ||
-        { echo "physmem_bench: memtool missing, run scripts/install-deps.sh" >&2; exit 1; }
+        { echo "physmem_bench: memtool missing, run scripts/install-deps.sh bench" >&2; exit 1; }
     [ -x "$bin" ] || { echo "physmem_bench: no $bin, build first" >&2; exit 1; }
     BENCH_NS=1 exec unshare -m --propagation private bash "$0" "$bin"
 fi

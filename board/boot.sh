@@ -46,7 +46,7 @@ for tool in "${tools[@]}"; do
     command -v $tool >/dev/null || unavailable "$tool is not installed"
 done
 [ -f "${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/source/busybox/.unpacked" ] ||
-    unavailable "no busybox source (scripts/install-deps.sh fetches it)"
+    unavailable "no busybox source (scripts/install-deps.sh board fetches it)"
 case $series in
 6.1) [ -r /usr/src/linux-source-6.1.tar.xz ] || unavailable "linux-source-6.1 is not installed" ;;
 2.6.35)

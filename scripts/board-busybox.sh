@@ -11,7 +11,7 @@ fragment=$root/board/busybox.config
 src=${XDG_CACHE_HOME:-$HOME/.cache}/board-tools/source/busybox
 musl=/usr/lib/arm-linux-musleabi
 [ -f "$src/.unpacked" ] ||
-    { echo "board-busybox: no busybox source in $src (scripts/install-deps.sh)" >&2; exit 1; }
+    { echo "board-busybox: no busybox source in $src (scripts/install-deps.sh board)" >&2; exit 1; }
 [ -f "$musl/musl-gcc.specs" ] && command -v arm-linux-gnueabi-gcc >/dev/null ||
     { echo "board-busybox: the armel cross compiler or musl is missing" >&2; exit 1; }
 version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version | tr : _) # make dislikes ":"

@@ -1,15 +1,46 @@
 #!/bin/bash
-# Installs every Debian package the builds and tests need. Each concern lists its
-# packages in scripts/packages/*.list (one per line, "#" comments); a package with an
-# ":armel" suffix brings in that foreign architecture first. Source packages in
-# *.source lists (the emulated board's userland, built by scripts/) are fetched and
-# unpacked under ${XDG_CACHE_HOME:-~/.cache}/board-tools/source/NAME; apt gets deb-src
-# lines for them when it has none.
+# Installs the Debian packages one target needs, and nothing more.
+#   scripts/install-deps.sh TARGET          install (root)
+#   scripts/install-deps.sh --list TARGET   print the packages and sources, install nothing
+# Each concern lists its packages in scripts/packages/*.list (one per line, "#"
+# comments); a package with an ":armel" suffix brings in that foreign architecture
+# first. Source packages in *.source lists (the emulated board's userland, built by
+# scripts/) are fetched and unpacked under ${XDG_CACHE_HOME:-~/.cache}/board-tools/source/NAME;
+# apt gets deb-src lines for them when it has none.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-names() { cat "$here"/packages/*."$1" | sed 's/#.*//' | tr -s ' \t' '\n' | grep -v '^$' | sort -u; }
+
+# The lists each target reads.
+declare -A targets=(
+    [example]="host armv5"         # build both programs, restore the examples
+    [bundle]="host armv5"          # the board bundle
+    [board]="host armv5 board"     # the emulated board
+    [check]="host armv5 board tests hardening ship" # every preset and its tests
+    [bench]="host bench"           # physmem's dump speed against memtool
+    [casedata]="casedata"          # the supplicant-written case inputs, regenerated
+)
+usage() {
+    echo "usage: $0 [--list] TARGET, TARGET one of: ${!targets[*]}" >&2
+    exit 2
+}
+list=false
+[ "${1:-}" = --list ] && { list=true; shift; }
+[ $# = 1 ] && [ -n "${targets[$1]+set}" ] || usage
+names() { # SUFFIX: the target's packages of that kind
+    local f
+    for f in ${targets[$target]}; do
+        [ -f "$here/packages/$f.$1" ] && cat "$here/packages/$f.$1"
+    done | sed 's/#.*//' | tr -s ' \t' '\n' | grep -v '^$' | sort -u || true
+}
+target=$1
 mapfile -t wanted < <(names list)
 mapfile -t sources < <(names source)
+if $list; then
+    printf '%s\n' "${wanted[@]}"
+    [ ${#sources[@]} -eq 0 ] || printf 'source:%s\n' "${sources[@]}"
+    exit 0
+fi
+
 export DEBIAN_FRONTEND=noninteractive
 apt=(apt-get -o DPkg::Lock::Timeout=600)
 missing=()
@@ -17,7 +48,7 @@ for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: all ${#wanted[@]} packages present"
+    echo "install-deps $target: all ${#wanted[@]} packages present"
 else
     if printf '%s\n' "${missing[@]}" | grep -q ':armel$' &&
         ! dpkg --print-foreign-architectures | grep -qx armel; then
@@ -53,5 +84,5 @@ for p in "${sources[@]}"; do
     mv "$(find "$tmp" -mindepth 1 -maxdepth 1 -type d)" "$dir"
     rm -rf "$tmp"
     touch "$dir/.unpacked"
-    echo "install-deps: the source of $p unpacked into $dir"
+    echo "install-deps $target: the source of $p unpacked into $dir"
 done

@@ -3,7 +3,7 @@
 # unavailable WHAT: stop the test for lack of WHAT.
 unavailable() {
     if [ "${CI:-}" = true ]; then
-        echo "FAIL: $1 (CI must have it: scripts/install-deps.sh)" >&2
+        echo "FAIL: $1 (CI must have it: scripts/install-deps.sh check)" >&2
         exit 1
     fi
     echo "SKIP: $1" >&2

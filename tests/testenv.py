@@ -7,7 +7,7 @@ import sys
 def unavailable(what):
     """Stops the test for lack of WHAT."""
     if os.environ.get('CI') == 'true':
-        print(f'FAIL: {what} (CI must have it: scripts/install-deps.sh)', file=sys.stderr)
+        print(f'FAIL: {what} (CI must have it: scripts/install-deps.sh check)', file=sys.stderr)
         sys.exit(1)
     print(f'SKIP: {what}', file=sys.stderr)
     sys.exit(77)

@@ -19,7 +19,7 @@ function(board_gcc_file var name)
                   OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE
                   RESULT_VARIABLE status)
   if(NOT status EQUAL 0 OR NOT EXISTS "${path}")
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no ${name}: run scripts/install-deps.sh")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no ${name}: run scripts/install-deps.sh example")
   endif()
   set(${var} "${path}" PARENT_SCOPE)
 endfunction()
@@ -32,7 +32,7 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion
                 OUTPUT_VARIABLE BOARD_GCC_MAJOR OUTPUT_STRIP_TRAILING_WHITESPACE)
 string(REGEX REPLACE "\\..*" "" BOARD_GCC_MAJOR "${BOARD_GCC_MAJOR}")
 if(NOT EXISTS ${BOARD_MUSL_LIB}/libc.a)
-  message(FATAL_ERROR "musl for armel is missing: run scripts/install-deps.sh")
+  message(FATAL_ERROR "musl for armel is missing: run scripts/install-deps.sh example")
 endif()
 
 set(BOARD_ARMV5_DIR ${CMAKE_CURRENT_LIST_DIR})
