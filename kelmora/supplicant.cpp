@@ -17,8 +17,8 @@ constexpr int kLineSize = 256;
 constexpr int kUnchanged = -1;
 
 // A psk block's part in the supplicant's defaults for the lines it leaves out.
-enum class Implied {
-    kNo,
+enum Implied {
+    kNotImplied,
     kDefault, // its name's default, at the strongest the profile holds
     kNever,   // an open or WEP network: nothing is implied
 };
@@ -36,11 +36,11 @@ struct CodeRule {
 constexpr std::array<CodeRule, 8> kCodeRules{{
     {"key_mgmt", "NONE", 0, kUnchanged, false, Implied::kNever},
     {"key_mgmt", "WPA-PSK", 2, kUnchanged, true, Implied::kDefault},
-    {"auth_alg", "SHARED", 1, kUnchanged, false, Implied::kNo},
-    {"proto", "WPA", 2, kUnchanged, false, Implied::kNo},
-    {"proto", "WPA2", 3, kUnchanged, false, Implied::kNo},
+    {"auth_alg", "SHARED", 1, kUnchanged, false, Implied::kNotImplied},
+    {"proto", "WPA", 2, kUnchanged, false, Implied::kNotImplied},
+    {"proto", "WPA2", 3, kUnchanged, false, Implied::kNotImplied},
     {"proto", "RSN", 3, 3, false, Implied::kDefault},
-    {"pairwise", "TKIP", kUnchanged, 2, false, Implied::kNo},
+    {"pairwise", "TKIP", kUnchanged, 2, false, Implied::kNotImplied},
     {"pairwise", "CCMP", kUnchanged, 3, false, Implied::kDefault},
 }};
 
