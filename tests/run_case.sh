@@ -19,6 +19,7 @@
 #   verify    optional bash run in the work directory afterwards; must exit 0
 #   closed    optional descriptors among 0, 1 and 2 (one line) that the program starts
 #             with closed, as an init script's "2>&-" leaves them
+#   root      optional, empty: the case needs root (a loop device, say)
 #   user      optional user name: the program runs as that user (root only)
 #   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS, or an error):
 #             the program runs under strace with it, to hold it inside a window. It acts
@@ -40,7 +41,7 @@ set -u
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
-if [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ] || [ -f "$case_dir/user" ]; then
+if [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ] || [ -f "$case_dir/user" ] || [ -f "$case_dir/root" ]; then
     [ "$(id -u)" = 0 ] || unavailable "needs root"
 fi
 if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
