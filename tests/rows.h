@@ -31,7 +31,11 @@ struct Row {
 };
 
 [[noreturn]] inline void rows_fail(const std::string &file, int line, const std::string &what) {
-    std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, what.c_str());
+    if (line > 0) {
+        std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, what.c_str());
+    } else {
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), what.c_str());
+    }
     std::exit(EXIT_FAILURE);
 }
 
@@ -117,6 +121,7 @@ inline std::vector<Row> load_rows(const char *path) {
     char *buf = nullptr;
     size_t size = 0;
     int number = 0;
+    errno = 0;
     for (ssize_t length; (length = getline(&buf, &size, in)) >= 0;) {
         ++number;
         std::string line(buf, static_cast<size_t>(length));
@@ -157,14 +162,14 @@ inline std::vector<Row> load_rows(const char *path) {
         rows.back().fields.push_back(
             {line.substr(0, colon), rows_unescape(raw.c_str(), path, number), number});
     }
-    const bool failed = std::ferror(in) != 0;
+    const int error = std::ferror(in) != 0 ? errno : 0;
     std::free(buf);
     std::fclose(in);
-    if (failed) {
-        rows_fail(path, number, "read error");
+    if (error != 0) {
+        rows_fail(path, 0, std::strerror(error));
     }
     if (rows.empty()) {
-        rows_fail(path, number, "no rows");
+        rows_fail(path, 0, "no rows");
     }
     return rows;
 }
