@@ -18,8 +18,8 @@ struct Case {
 
 std::vector<Case> load_cases() {
     std::vector<Case> cases;
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/line_reader_test.rows")) {
-        row_keys(row, {"name", "text", "line"});
+    for (const Row &row :
+         load_rows(TEST_ROWS_DIR "/line_reader_test.rows", {"name", "text", "line"})) {
         cases.push_back({row_text(row, "name"), row_text(row, "text"), row_texts(row, "line")});
     }
     return cases;

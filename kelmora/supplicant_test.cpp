@@ -26,8 +26,9 @@ struct Case {
 
 std::vector<Case> load_cases() {
     std::vector<Case> cases;
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/supplicant_test.rows")) {
-        row_keys(row, {"name", "config", "result", "ssid", "auth_mode", "encrypt_type", "key"});
+    for (const Row &row :
+         load_rows(TEST_ROWS_DIR "/supplicant_test.rows",
+                   {"name", "config", "result", "ssid", "auth_mode", "encrypt_type", "key"})) {
         cases.push_back({row_text(row, "name"), row_text(row, "config"), row_int(row, "result"),
                          row_text(row, "ssid"), row_int(row, "auth_mode"),
                          row_int(row, "encrypt_type"), row_text(row, "key")});

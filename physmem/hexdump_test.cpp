@@ -15,8 +15,7 @@ namespace {
 // Random words, with each digit count equally likely, and the boundaries.
 std::vector<uint32_t> sample_words() {
     std::vector<uint32_t> words;
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/hexdump_test.words.rows")) {
-        row_keys(row, {"word"});
+    for (const Row &row : load_rows(TEST_ROWS_DIR "/hexdump_test.words.rows", {"word"})) {
         words.push_back(static_cast<uint32_t>(row_number(row, "word", 0, UINT32_MAX)));
     }
     std::mt19937 random(20261207);
@@ -83,8 +82,8 @@ TEST(HexDump, LayoutMatchesPrintf) {
         uint32_t address, count;
     };
     std::vector<Range> ranges;
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows")) {
-        row_keys(row, {"address", "count"});
+    for (const Row &row :
+         load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows", {"address", "count"})) {
         ranges.push_back({static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX)),
                           static_cast<uint32_t>(row_number(row, "count", 0, UINT32_MAX))});
     }

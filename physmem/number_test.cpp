@@ -7,8 +7,7 @@
 namespace {
 
 TEST(ReadHex32, MatchesThirtyTwoBitStrtoul) {
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/number_test.hex32.rows")) {
-        row_keys(row, {"text", "value"});
+    for (const Row &row : load_rows(TEST_ROWS_DIR "/number_test.hex32.rows", {"text", "value"})) {
         const std::string text = row_text(row, "text");
         const auto value = static_cast<uint32_t>(row_number(row, "value", 0, UINT32_MAX));
         EXPECT_EQ(read_hex32(text.c_str()), value) << '"' << text << '"';
@@ -16,8 +15,7 @@ TEST(ReadHex32, MatchesThirtyTwoBitStrtoul) {
 }
 
 TEST(ReadSize, SaturatingSignedDecimal) {
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/number_test.size.rows")) {
-        row_keys(row, {"text", "value"});
+    for (const Row &row : load_rows(TEST_ROWS_DIR "/number_test.size.rows", {"text", "value"})) {
         const std::string text = row_text(row, "text");
         const auto value = static_cast<int32_t>(row_number(row, "value", INT32_MIN, INT32_MAX));
         EXPECT_EQ(read_size(text.c_str()), value) << '"' << text << '"';

@@ -8,6 +8,7 @@
 // with the file and line: a case that cannot be read must not pass by being left out.
 #pragma once
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -19,8 +20,7 @@
 #include <vector>
 
 struct RowField {
-    std::string key;
-    std::string value;
+    std::string key, value;
     int line;
 };
 
@@ -31,164 +31,95 @@ struct Row {
 };
 
 [[noreturn]] inline void rows_fail(const std::string &file, int line, const std::string &what) {
-    if (line > 0) {
-        std::fprintf(stderr, "%s:%d: %s\n", file.c_str(), line, what.c_str());
-    } else {
-        std::fprintf(stderr, "%s: %s\n", file.c_str(), what.c_str());
-    }
+    const std::string place = line > 0 ? file + ":" + std::to_string(line) : file;
+    std::fprintf(stderr, "%s: %s\n", place.c_str(), what.c_str());
     std::exit(EXIT_FAILURE);
 }
 
-inline int rows_hex_digit(char ch) {
-    if (ch >= '0' && ch <= '9') {
-        return ch - '0';
-    }
-    if (ch >= 'a' && ch <= 'f') {
-        return ch - 'a' + 10;
-    }
-    if (ch >= 'A' && ch <= 'F') {
-        return ch - 'A' + 10;
-    }
-    return -1;
-}
-
-// The text a value's escapes stand for.
-inline std::string rows_unescape(const char *raw, const std::string &file, int line) {
+inline std::string rows_unescape(const std::string &raw, const std::string &file, int line) {
+    static const std::string kNames = "ntrvf\"\\", kChars = "\n\t\r\v\f\"\\";
     std::string text;
-    for (const char *p = raw; *p != '\0'; ++p) {
-        if (*p != '\\') {
-            text += *p;
-            continue;
-        }
-        ++p;
-        switch (*p) {
-        case 'n':
-            text += '\n';
-            break;
-        case 't':
-            text += '\t';
-            break;
-        case 'r':
-            text += '\r';
-            break;
-        case 'v':
-            text += '\v';
-            break;
-        case 'f':
-            text += '\f';
-            break;
-        case '"':
-        case '\\':
-            text += *p;
-            break;
-        case 'x': {
-            const int high = rows_hex_digit(p[1]);
-            const int low = high < 0 ? -1 : rows_hex_digit(p[2]);
-            if (low < 0) {
-                rows_fail(file, line, "\\x needs two hex digits");
-            }
-            text += static_cast<char>(high * 16 + low);
-            p += 2;
-            break;
-        }
-        case '{': {
-            char *end = nullptr;
-            errno = 0;
-            const long count = std::strtol(p + 1, &end, 10);
-            if (end == p + 1 || errno != 0 || count < 1 || count > 100000 || end[0] != '*' ||
-                end[1] == '\0' || end[2] != '}') {
-                rows_fail(file, line, "a repeat is written \\{N*C}");
-            }
-            text.append(static_cast<size_t>(count), end[1]);
-            p = end + 2;
-            break;
-        }
-        default:
-            rows_fail(file, line, "unknown escape");
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const size_t simple = i + 1 < raw.size() ? kNames.find(raw[i + 1]) : std::string::npos;
+        const auto hex = [&](size_t at) {
+            return at < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[at]));
+        };
+        int count = 0, used = 0;
+        char ch = 0;
+        if (raw[i] != '\\') {
+            text += raw[i];
+        } else if (simple != std::string::npos) {
+            text += kChars[simple];
+            i += 1;
+        } else if (raw[i + 1] == 'x' && hex(i + 2) && hex(i + 3)) {
+            text += static_cast<char>(std::strtol(raw.substr(i + 2, 2).c_str(), nullptr, 16));
+            i += 3;
+        } else if (std::sscanf(raw.c_str() + i, "\\{%4d*%c}%n", &count, &ch, &used) == 2 &&
+                   used > 0 && count > 0) {
+            text.append(static_cast<size_t>(count), ch);
+            i += static_cast<size_t>(used) - 1;
+        } else {
+            rows_fail(file, line, "a bad escape");
         }
     }
     return text;
 }
 
-// Every row of the file at path.
-inline std::vector<Row> load_rows(const char *path) {
+// `key: value`, or `key:` for an empty value, with the key one of keys.
+inline bool rows_well_formed(const std::string &line, size_t colon,
+                             std::initializer_list<std::string> keys) {
+    const std::string value = colon < line.size() ? line.substr(colon + 1) : "";
+    return colon != std::string::npos &&
+           std::find(keys.begin(), keys.end(), line.substr(0, colon)) != keys.end() &&
+           (value.empty() ||
+            (value.size() > 1 && value[0] == ' ' && value[1] != ' ' && value.back() != ' ')) &&
+           std::none_of(line.begin(), line.end(),
+                        [](unsigned char ch) { return std::iscntrl(ch); });
+}
+
+// Every row of the file at path, whose keys are all among keys.
+inline std::vector<Row> load_rows(const char *path, std::initializer_list<std::string> keys) {
     FILE *in = std::fopen(path, "r");
     if (in == nullptr) {
         rows_fail(path, 0, std::strerror(errno));
     }
     std::vector<Row> rows;
-    bool in_row = false;
     char *buf = nullptr;
     size_t size = 0;
-    int number = 0;
+    bool in_row = false;
     errno = 0;
-    for (ssize_t length; (length = getline(&buf, &size, in)) >= 0;) {
-        ++number;
-        std::string line(buf, static_cast<size_t>(length));
-        if (!line.empty() && line.back() == '\n') {
-            line.pop_back();
-        }
-        if (line.empty()) {
-            in_row = false;
-            continue;
-        }
-        if (line[0] == '#') {
-            continue;
-        }
-        for (const char ch : line) {
-            if (static_cast<unsigned char>(ch) < ' ' || ch == '\x7f') {
-                rows_fail(path, number, "a control character, write it as an escape");
-            }
-        }
+    ssize_t length = 0;
+    for (int number = 1; (length = getline(&buf, &size, in)) > 0; ++number) {
+        const std::string line(buf, static_cast<size_t>(length) - (buf[length - 1] == '\n'));
         const size_t colon = line.find(':');
-        const size_t key_end = line.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_");
-        if (colon == 0 || colon == std::string::npos || key_end != colon) {
-            rows_fail(path, number, "not a `key: value` line");
+        if (line.empty() || line[0] == '#') {
+            in_row = in_row && !line.empty();
+            continue;
         }
-        std::string raw = line.substr(colon + 1);
-        if (!raw.empty()) {
-            if (raw[0] != ' ') {
-                rows_fail(path, number, "a key ends the line or is followed by ': ' and the value");
-            }
-            raw.erase(0, 1);
-            if (raw.empty() || raw.front() == ' ' || raw.back() == ' ') {
-                rows_fail(path, number, "a blank at either end of a value, write it as \\x20");
-            }
+        if (!rows_well_formed(line, colon, keys)) {
+            rows_fail(path, number,
+                      "not a `key: value` line of a known key, with blanks at the "
+                      "value's ends and control characters as escapes");
         }
         if (!in_row) {
             rows.push_back({path, number, {}});
-            in_row = true;
         }
+        in_row = true;
+        const std::string raw = colon + 2 < line.size() ? line.substr(colon + 2) : "";
         rows.back().fields.push_back(
-            {line.substr(0, colon), rows_unescape(raw.c_str(), path, number), number});
+            {line.substr(0, colon), rows_unescape(raw, path, number), number});
     }
     const int error = std::ferror(in) != 0 ? errno : 0;
     std::free(buf);
     std::fclose(in);
-    if (error != 0) {
-        rows_fail(path, 0, std::strerror(error));
-    }
-    if (rows.empty()) {
-        rows_fail(path, 0, "no rows");
+    if (error != 0 || rows.empty()) {
+        rows_fail(path, 0, error != 0 ? std::strerror(error) : "no rows");
     }
     return rows;
 }
 
-// Fails unless every key of the row is one of keys, so a misspelt key is not left unread.
-inline void row_keys(const Row &row, std::initializer_list<const char *> keys) {
-    for (const RowField &field : row.fields) {
-        bool known = false;
-        for (const char *key : keys) {
-            known = known || field.key == key;
-        }
-        if (!known) {
-            rows_fail(row.file, field.line, "unknown key " + field.key);
-        }
-    }
-}
-
 // Every value of key, in order.
-inline std::vector<std::string> row_texts(const Row &row, const char *key) {
+inline std::vector<std::string> row_texts(const Row &row, const std::string &key) {
     std::vector<std::string> values;
     for (const RowField &field : row.fields) {
         if (field.key == key) {
@@ -199,28 +130,27 @@ inline std::vector<std::string> row_texts(const Row &row, const char *key) {
 }
 
 // The one value of key.
-inline std::string row_text(const Row &row, const char *key) {
-    std::vector<std::string> values = row_texts(row, key);
+inline std::string row_text(const Row &row, const std::string &key) {
+    const std::vector<std::string> values = row_texts(row, key);
     if (values.size() != 1) {
-        rows_fail(row.file, row.line, std::string("the row needs one ") + key);
+        rows_fail(row.file, row.line, "the row needs one " + key);
     }
     return values[0];
 }
 
 // The one value of key as a C integer (decimal, or hex after 0x) from min to max.
-inline long long row_number(const Row &row, const char *key, long long min, long long max) {
+inline long long row_number(const Row &row, const std::string &key, long long min, long long max) {
     const std::string text = row_text(row, key);
     char *end = nullptr;
     errno = 0;
     const long long value = std::strtoll(text.c_str(), &end, 0);
-    const bool starts_well =
-        !text.empty() && (text[0] == '-' || std::isdigit(static_cast<unsigned char>(text[0])) != 0);
-    if (!starts_well || *end != '\0' || errno != 0 || value < min || value > max) {
-        rows_fail(row.file, row.line, std::string("bad number for ") + key + ": " + text);
+    if (text.find_first_of("-0123456789") != 0 || *end != '\0' || errno != 0 || value < min ||
+        value > max) {
+        rows_fail(row.file, row.line, "bad number for " + key + ": " + text);
     }
     return value;
 }
 
-inline int row_int(const Row &row, const char *key) {
+inline int row_int(const Row &row, const std::string &key) {
     return static_cast<int>(row_number(row, key, INT_MIN, INT_MAX));
 }
