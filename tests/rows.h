@@ -109,11 +109,12 @@ inline std::vector<Row> load_rows(const char *path, std::initializer_list<std::s
         rows.back().fields.push_back(
             {line.substr(0, colon), rows_unescape(raw, path, number), number});
     }
-    const int error = std::ferror(in) != 0 ? errno : 0;
+    const int error = errno;
+    const bool failed = std::ferror(in) != 0;
     std::free(buf);
     std::fclose(in);
-    if (error != 0 || rows.empty()) {
-        rows_fail(path, 0, error != 0 ? std::strerror(error) : "no rows");
+    if (failed || rows.empty()) {
+        rows_fail(path, 0, failed ? std::strerror(error) : "no rows");
     }
     return rows;
 }
