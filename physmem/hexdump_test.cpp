@@ -85,7 +85,7 @@ TEST(HexDump, LayoutMatchesPrintf) {
     for (const Row &row :
          load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows", {"address", "count"})) {
         ranges.push_back({static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX)),
-                          static_cast<uint32_t>(row_number(row, "count", 0, UINT32_MAX))});
+                          static_cast<uint32_t>(row_number(row, "count", 0, words.size()))});
     }
     // Pieces of one word, of a page, and not cut at all.
     for (const auto &r : ranges) {
