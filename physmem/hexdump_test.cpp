@@ -1,5 +1,7 @@
 #include "hexdump.h"
 
+#include "rows.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,8 +14,10 @@ namespace {
 
 // Random words, with each digit count equally likely, and the boundaries.
 std::vector<uint32_t> sample_words() {
-    std::vector<uint32_t> words = {0,       1,          0xf,        0x10,      0xffff,
-                                   0x10000, 0x0fffffff, 0x10000000, 0xffffffff};
+    std::vector<uint32_t> words;
+    for (const Row &row : load_rows(TEST_ROWS_DIR "/hexdump_test.words.rows", {"word"})) {
+        words.push_back(static_cast<uint32_t>(row_number(row, "word", 0, UINT32_MAX)));
+    }
     std::mt19937 random(20261207);
     for (int i = 0; i < 200000; ++i) {
         words.push_back(static_cast<uint32_t>(random()) >> (random() % 32));
@@ -74,12 +78,15 @@ std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, u
 
 TEST(HexDump, LayoutMatchesPrintf) {
     std::vector<uint32_t> words = sample_words();
-    struct {
+    struct Range {
         uint32_t address, count;
-    } const ranges[] = {
-        {0x1000, 0},     {0x1000, 1},     {0x1004, 4},         {0x100c, 2},         {0x1008, 9},
-        {0xfffffff0, 4}, {0x7ffffffc, 3}, {0x20000004, 60000}, {0xfffc0000, 65536},
     };
+    std::vector<Range> ranges;
+    for (const Row &row :
+         load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows", {"address", "count"})) {
+        ranges.push_back({static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX)),
+                          static_cast<uint32_t>(row_number(row, "count", 0, words.size()))});
+    }
     // Pieces of one word, of a page, and not cut at all.
     for (const auto &r : ranges) {
         for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
