@@ -41,9 +41,9 @@ set -u
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
-if [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ] || [ -f "$case_dir/user" ] || [ -f "$case_dir/root" ]; then
-    [ "$(id -u)" = 0 ] || unavailable "needs root"
-fi
+for needs_root in tmpfs mem user root; do
+    [ -f "$case_dir/$needs_root" ] && { [ "$(id -u)" = 0 ] || unavailable "needs root"; }
+done
 if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
