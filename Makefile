@@ -57,7 +57,7 @@ bench:
 # own tools (root; installs and runs wpa_supplicant).
 casedata:
 	scripts/install-deps.sh casedata
-	bash tests/data/gen-supplicant-files.sh
+	bash scripts/gen-supplicant-files.sh
 
 $(addprefix preset-,$(PRESETS)): preset-%:
 	cmake --preset $*

@@ -2,12 +2,31 @@
 # Runs one end-to-end case folder against a program and compares everything it did.
 #   BIN       the program under test
 #   LAUNCHER  optional prefix command (an emulator such as "qemu-arm -cpu arm926")
-# A case folder holds:
+# A case folder holds (each key a file; the runner lays the shared folders a case uses
+# beneath it first, so a case holds only what is its own):
+#   use       optional names (one a line) of folders of tests/cases/shared whose files the
+#             case takes as its own where it has none of that name: its shared inputs,
+#             arguments or expected output (tests/case.sh lays them, on the board too)
 #   args      the arguments, one per line (an empty line is an empty argument)
 #   in/       files copied into a fresh work directory, the program's current directory
-#   setup     optional bash run in the work directory before the program (modes, links)
+#   set       optional lines "KEY PATH [VALUE]", PATH relative to the work directory, done
+#             in order before the program; what a line sets must look the same afterwards:
+#               mode PATH MODE         chmod
+#               owner PATH USER[:GROUP] chown (the numbers are compared)
+#               flags PATH FLAGS       chattr (+a, +dA, ...; lsattr's flags are compared)
+#               acl PATH [ENTRY]       setfacl -m ENTRY (d:ENTRY a default); the ACL compared
+#               xattr PATH NAME VALUE  setfattr; the value compared
+#               inode PATH same|new    the inode afterwards the same one, or another
+#               fifo PATH              mkfifo, which nobody opens
+#               link PATH NAME         a second (hard) link NAME to PATH
+#               fill                   fills the file system (tmpfs) with a file ".fill"
+#               hold PATH              the runner holds PATH locked (flock) until the end
+#               held PATH open|read|write  during starts once the program holds PATH open
+#                                      (read: has read from it; write: opened it for writing),
+#                                      with the process id in HELD_PID
+#   setup     optional bash run in the work directory before the program, after set
 #   tmpfs     optional size: the work directory is a tmpfs of that size in a private
-#             mount namespace (root only); setup may fill it, a file ".fill" is ignored
+#             mount namespace (root only); a file ".fill" is ignored
 #   stdout, stderr   expected output (absent: empty); "PROG" stands for BIN, and a line
 #             "<libc-diagnostic>" in stderr matches whatever one line the C library prints
 #   stdout-to optional: a device for the program's standard output (stdout then expects
@@ -38,18 +57,20 @@
 #             (absent: exactly mem)
 set -u
 . "$(dirname "$0")/test-env.sh"
-case_dir=$(cd "$1" && pwd) || exit 2
+. "$(dirname "$0")/case.sh"
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
+work=$(mktemp -d)
+trap 'umount -R "$work/dev" "$work/run" 2>/dev/null; chattr -R -ia "$work" 2>/dev/null; rm -rf "$work"' EXIT
+case_dir=$work/case
+case_lay "$1" "$case_dir" || exit 2
 
 for needs_root in tmpfs mem user root; do
     [ -f "$case_dir/$needs_root" ] && { [ "$(id -u)" = 0 ] || unavailable "needs root"; }
 done
 if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_NS:-}" ]; then
+    rm -rf "$work"
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
-
-work=$(mktemp -d)
-trap 'umount -R "$work/dev" "$work/run" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/run"
 if [ -f "$case_dir/tmpfs" ]; then
     mount -t tmpfs -o "size=$(cat "$case_dir/tmpfs")" casefs "$work/run" || exit 1
@@ -69,6 +90,7 @@ if [ -f "$case_dir/mem" ]; then
     mount --move "$work/dev" /dev || exit 1
 fi
 [ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/run/"
+(cd "$work/run" && case_set "$case_dir" "$work/state") || { echo "FAIL: set"; exit 1; }
 if [ -f "$case_dir/setup" ]; then
     (cd "$work/run" && bash "$case_dir/setup") || { echo "FAIL: setup"; exit 1; }
 fi
@@ -94,11 +116,31 @@ if [ -f "$case_dir/slow" ]; then
     # LeakSanitizer cannot work under ptrace; the other sanitizers still do.
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 fi
+held() { # PATH HOW: waits until a process holds PATH as set's "held" says
+    local fd
+    until read -t 0; do
+        for fd in $(find /proc/[0-9]*/fd -lname "$PWD/$1" 2>/dev/null); do
+            awk -v how="$2" '/^pos:/ { pos = $2 } /^flags:/ { w = $2 ~ /[12]$/ }
+                END { exit !(how == "open" || how == "read" && pos > 0 || how == "write" && w) }' \
+                "${fd%/fd/*}/fdinfo/${fd##*/}" 2>/dev/null || continue
+            HELD_PID=$(echo "$fd" | cut -d/ -f3) && export HELD_PID && return 0
+        done
+    done
+    echo "nothing held $1 ($2)"; return 1
+}
+holds=()
+while read -r key path how; do
+    case $key in
+    hold) exec {fd}<"$work/run/$path" && flock -x "$fd" && holds+=("$fd") || exit 1 ;;
+    held) hold_wait=("$path" "$how") ;;
+    esac
+done < <(cat "$case_dir/set" 2>/dev/null)
 during=
 exec {ended}>/dev/null
 if [ -f "$case_dir/during" ]; then
     mkfifo "$work/ended"
-    (cd "$work/run" && exec bash "$case_dir/during" <"$work/ended") &
+    (cd "$work/run" && { [ -z "${hold_wait[*]:-}" ] || held "${hold_wait[@]}"; } &&
+        exec bash "$case_dir/during") <"$work/ended" &
     during=$!
     exec {ended}>"$work/ended"
 fi
@@ -108,7 +150,7 @@ closed=
 run() {
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
     (cd "$work/run" && exec 2>"$work/stderr" </dev/null {ended}>&- &&
-        for fd in $closed; do eval "exec $fd>&-"; done &&
+        for fd in $closed "${holds[@]}"; do eval "exec $fd>&-"; done &&
         exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}")
 }
 stdout_to=
@@ -151,19 +193,13 @@ want=0
 [ "$status" = "$want" ] || { echo "FAIL: status $status, expected $want"; fail=1; }
 
 if [ -d "$case_dir/in" ] || [ -d "$case_dir/out" ]; then
-    expected_dir=$work/expected
-    mkdir "$expected_dir"
-    for d in in out; do
-        [ -d "$case_dir/$d" ] && cp -a --remove-destination "$case_dir/$d/." "$expected_dir/"
-    done
-    if [ -f "$case_dir/removed" ]; then
-        (cd "$expected_dir" && xargs -d '\n' rm -rf -- <"$case_dir/removed")
-    fi
-    diff -r -a --no-dereference -x .fill "$expected_dir" "$work/run" >"$work/tree.diff" ||
+    case_expected "$case_dir" "$work/expected"
+    diff -r -a --no-dereference -x .fill "$work/expected" "$work/run" >"$work/tree.diff" ||
         { echo "FAIL: files differ"; head -40 "$work/tree.diff"; fail=1; }
 elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
     echo "FAIL: files left behind:"; ls -A "$work/run"; fail=1
 fi
+(cd "$work/run" && case_check "$case_dir" "$work/state") || { echo "FAIL: set"; fail=1; }
 if [ -f "$case_dir/verify" ]; then
     (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
 fi
@@ -172,5 +208,5 @@ if [ -n "$mem_words" ]; then
     [ -f "$mem_after" ] || mem_after=$mem_words
     perl "$mem_image" check /dev/mem "$mem_after" || { echo "FAIL: memory differs"; fail=1; }
 fi
-[ $fail = 0 ] && echo "PASS: ${case_dir##*/}"
+[ $fail = 0 ] && echo "PASS: $(basename "$1")"
 exit $fail

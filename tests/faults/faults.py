@@ -13,6 +13,7 @@ Prints a table of the injection points; exits 1 on any fault, 77 if it cannot ru
 """
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -25,43 +26,10 @@ from testenv import unavailable  # noqa: E402 (found through the path set just a
 CASES = os.path.join(HERE, '..', 'cases')
 CALL = re.compile(r'^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+|\?)')
 
-# The two profile formats: the line each prints when its restore cannot read the
-# profile, and the one printed when the restore's own save fails (the text restore
-# does not save).
-TARGETS = {
-    'binary': {'rff': 'TL_NetProfRFF failure\n', 'w2f': 'TL_NetProfW2F failure\n'},
-    'text': {'rff': 'Orvane_NetProfRFF failure\n', 'w2f': None},
-}
-
-# What a failure of each role in a kelmora run leads to (roles: see kelmora_roles).
-# "none": the tool goes on and succeeds, "stdout": the summary is lost, nothing else.
-# A key ROLE:ERROR holds for that error only.
-OUTCOMES = {
-    'open-input': 'no-settings', 'read-input': 'no-settings', 'close-input': 'none',
-    # The profile is opened once, held (without locks the run goes on unheld) and read.
-    'open-profile': 'load-open', 'read-profile': 'load-read', 'flock-profile': 'none',
-    'close-profile': 'none', 'flistxattr-profile': 'none', 'ioctl-profile': 'none',
-    # Without a directory, a temporary file, the owner, attributes or inode flags on it,
-    # or where the rename is refused as for a bind mount, the profile is written in place.
-    'open-dir': 'none', 'ioctl-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none',
-    'flistxattr-temp': 'none',
-    'ioctl-temp': 'none', 'renameat-temp:EXDEV': 'none', 'flock-temp': 'none',
-    'close-temp': 'none', 'close-dir': 'none',
-    # Random bits for the temporary name fall back to the clock.
-    'open-urandom': 'none', 'read-urandom': 'none', 'close-urandom': 'none',
-    'write-temp': 'save-write', 'fsync-temp': 'save-write', 'fchmod-temp': 'save-write',
-    'renameat-temp': 'save-write', 'fsync-dir': 'save-write',
-    'read-inplace': 'save-write', 'write-inplace': 'save-write',
-    'ftruncate-inplace': 'save-write', 'fsync-inplace': 'save-write',
-    'write-stdout': 'stdout', 'writev-stdout': 'stdout', 'ioctl-stdout': 'none',
-}
-# Roles after which the new content is in the profile: for good after a rename, and
-# after an in-place write only until a reported failure puts the old bytes back.
-LANDING = {'renameat-temp', 'write-inplace'}
-
 def table(name):
+    """The rows of a table here: words apart by blanks, 'quoted' where they hold blanks."""
     with open(os.path.join(HERE, name)) as f:
-        return [line.split() for line in (raw.split('#')[0] for raw in f) if line.strip()]
+        return [row for row in (shlex.split(line, comments=True) for line in f) if row]
 
 
 def trace_events(path):
@@ -138,23 +106,14 @@ def kelmora_roles(events, input_name, profile_name):
     return roles
 
 
-def expected(outcome, target, save, summary, path):
+def expected(rows, outcome, target, save, summary, path):
     """Status, standard output (None: any part of the summary) and standard error."""
-    t = TARGETS[target]
-    if outcome == 'none':
-        return 0, summary, ''
-    if outcome == 'stdout':
-        return 0, None, ''
-    if outcome == 'no-settings':
-        return 253, '', "Read WPA file failure! \n"
-    if outcome in ('load-open', 'load-read'):
-        word = 'Open' if outcome == 'load-open' else 'Read'
-        return 253, f'{summary}{word} file fail - {path}\n{t["rff"]}', "Can't restore file! \n"
-    word = 'Open' if outcome == 'save-open' else 'Write'
-    out = f'{summary}{word} file fail - {path}\n'
-    if t['w2f'] and save == 1:
-        return 253, out + t['w2f'], "Can't restore file! \n"
-    return 252, out, "Can't write to file! \n"
+    for name, for_target, for_save, status, out, err in rows:
+        if name == outcome and for_target in (target, '-') and for_save in (str(save), '-'):
+            text = [t.encode().decode('unicode_escape').format(summary=summary, path=path)
+                    for t in (out, err)]
+            return int(status), None if out == '*' else text[0], text[1]
+    raise KeyError(f'no row of expected.txt for {outcome} {target} save {save}')
 
 
 def temp_pattern(profile_name):
@@ -183,10 +142,16 @@ def kelmora(binary):
     scenarios = [row[1:] for row in table('scenarios.txt') if row[0] == 'kelmora']
     orders = {row[1]: row[2:] for row in table('orders.txt') if row[0] == 'kelmora'}
     carries = {row[1]: row[2:] for row in table('carries.txt') if row[0] == 'kelmora'}
+    outcomes = {row[1]: row[2] for row in table('outcomes.txt') if row[0] == 'kelmora'}
+    landing = {row[1] for row in table('outcomes.txt') if row[0] == 'kelmora' and row[3:]}
+    results = [row[1:] for row in table('expected.txt') if row[0] == 'kelmora']
     report = []  # (scenario, syscall, occurrences, runs, new, old, reported, killed, lost)
     faults = []
+    laid = tempfile.mkdtemp(prefix='faults-cases-')
     for name, case, target, always in scenarios:
-        case_dir = os.path.join(CASES, 'kelmora', case)
+        case_dir = os.path.join(laid, case)
+        subprocess.run(['sh', '-c', '. "$0/case.sh" && case_lay "$1" "$2"', os.path.join(HERE, '..'),
+                        os.path.join(CASES, 'kelmora', case), case_dir], check=True)
         with open(os.path.join(case_dir, 'args')) as f:
             args = f.read().splitlines()
         path = args[args.index('-o') + 1]
@@ -211,7 +176,7 @@ def kelmora(binary):
             killed = proc.returncode == -9
             content = read_file(os.path.join(work, path))
             seen = 'new' if content == new else 'old' if content == old else 'lost'
-            status, out, err = expected(outcome, target, save, summary, path)
+            status, out, err = expected(results, outcome, target, save, summary, path)
             # A killed run stops where it was; a finished one keeps what landed for good.
             if killed:
                 want = 'new' if landed else 'old'
@@ -275,15 +240,15 @@ def kelmora(binary):
             counts = defaultdict(int)
             for when, index in enumerate(points, 1):
                 _, role, save = roles[index]
-                if role not in OUTCOMES:
+                if role not in outcomes:
                     faults.append(f'{name} {call}#{when}: no expectation for role {role}')
                     continue
-                landed = any(r in LANDING for _, r, _ in roles[:index])
+                landed = any(r in landing for _, r, _ in roles[:index])
                 # Kept after a reported failure: an earlier save's content, or a rename done.
-                kept = any(r in LANDING and s < save or r == 'renameat-temp' and s == save
+                kept = any(r in landing and s < save or r == 'renameat-temp' and s == save
                            for _, r, s in roles[:index])
                 for how in hows:
-                    outcome = OUTCOMES.get(f'{role}:{how}', OUTCOMES[role])
+                    outcome = outcomes.get(f'{role}:{how}', outcomes[role])
                     work = fresh()
                     proc = strace(always + [injection(call, how, when)],
                                   [binary] + args, cwd=work)
@@ -298,6 +263,7 @@ def kelmora(binary):
                     counts['reported'] += not killed and proc.returncode != 0
             report.append((name, call, len(points), counts['runs'], counts['new'], counts['old'],
                            counts['reported'], counts['killed'], counts['lost']))
+    shutil.rmtree(laid)
     return report, faults
 
 

@@ -9,7 +9,7 @@ shift 5
 here=$(cd "$(dirname "$0")" && pwd)
 regressions=$here/corpus/$name
 seeds=$work/seeds
-rm -rf "$seeds" && mkdir -p "$seeds" "$work/found"
+rm -rf "$seeds" "$work/laid" && mkdir -p "$seeds" "$work/found"
 
 # Two files as one input: a 16-bit little-endian length, the first file, the second.
 pair() { # first second out
@@ -18,8 +18,10 @@ pair() { # first second out
     printf "\\x$(printf %02x $((n & 255)))\\x$(printf %02x $((n >> 8 & 255)))" >"$3"
     cat "$1" "$2" >>"$3"
 }
+. "$here/../case.sh"
+for c in "$cases"/kelmora/*/; do case_lay "$c" "$work/laid/$(basename "$c")"; done
 i=0
-for dir in "$cases"/kelmora/*/in "$cases"/physmem/*; do
+for dir in "$work"/laid/*/in "$cases"/physmem/*; do
     [ -d "$dir" ] || continue
     i=$((i + 1))
     conf=$(find "$dir" -maxdepth 1 -type f -name '*.conf' | head -1)

@@ -1,0 +1,76 @@
+# The parts of a case folder that the host's runner (run_case.sh, bash) and the board's
+# (board/checks.sh, busybox sh) share, in plain sh. run_case.sh's header describes the
+# folder and its keys.
+
+case_lay() { # CASE DEST: the case as one folder, the shared folders it uses beneath it
+    mkdir -p "$2" || return 1
+    if [ -f "$1/use" ]; then
+        while read -r name; do
+            cp -a "$1/../../shared/$name/." "$2/" || return 1
+        done <"$1/use"
+    fi
+    cp -a "$1/." "$2/" && rm -f "$2/use"
+}
+
+case_expected() { # CASE DEST: the work directory as the run must leave it
+    mkdir -p "$2" || return 1
+    for d in in out; do
+        [ ! -d "$1/$d" ] || cp -a "$1/$d/." "$2/" || return 1
+    done
+    [ ! -f "$1/removed" ] || (cd "$2" && xargs rm -rf -- <"$1/removed")
+}
+
+case_look() { # KEY PATH [VALUE]: what the key set on PATH looks like now
+    case $1 in
+    mode) stat -c %a "$2" ;;
+    owner) stat -c %u:%g "$2" ;;
+    flags) lsattr -d "$2" | cut -d' ' -f1 ;;
+    acl) getfacl -cp "$2" ;;
+    xattr) getfattr --only-values -n "$3" "$2" ;;
+    inode) stat -c %i "$2" ;;
+    esac
+}
+
+case_looks() { # CASE DIR: how each path of the case's "set" lines looks, DIR/N for line N
+    n=0
+    mkdir -p "$2" || return 1
+    while read -r key path value; do
+        n=$((n + 1))
+        case_look "$key" "$path" "${value%% *}" >"$2/$n" || return 1
+    done <"$1/set"
+}
+
+case_set() { # CASE STATE: in the work directory, what the "set" lines ask; their looks
+    [ -f "$1/set" ] || return 0
+    while read -r key path value; do
+        case $key in
+        '#'* | '' | inode | hold | held) ;;
+        mode) chmod "$value" "$path" ;;
+        owner) chown "$value" "$path" ;;
+        flags) chattr "$value" "$path" ;;
+        acl) [ -z "$value" ] || setfacl -m "$value" "$path" ;;
+        xattr) setfattr -n "${value%% *}" -v "${value#* }" "$path" ;;
+        fifo) mkfifo "$path" ;;
+        link) ln -f "$path" "$value" ;;
+        fill) dd if=/dev/zero of=.fill bs=4k 2>/dev/null; true ;;
+        *) echo "unknown key in set: $key"; false ;;
+        esac || return 1
+    done <"$1/set"
+    case_looks "$1" "$2"
+}
+
+case_check() { # CASE STATE: each path set looks as before the run ("inode new": it does not)
+    [ -f "$1/set" ] || return 0
+    case_looks "$1" "$2.after" || return 1
+    n=0 ok=0
+    while read -r key path value; do
+        n=$((n + 1))
+        if cmp -s "$2/$n" "$2.after/$n"; then
+            [ "$key $value" != "inode new" ] || { echo "$path: the same inode"; ok=1; }
+        elif [ "$key $value" != "inode new" ]; then
+            echo "$path: $key $(tr '\n' ' ' <"$2.after/$n")"
+            ok=1
+        fi
+    done <"$1/set"
+    return $ok
+}
