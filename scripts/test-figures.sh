@@ -91,4 +91,4 @@ echo
 echo '| what | count |'
 echo '|---|---|'
 echo "| checks in tests/board/checks.list, each run on every kernel and flash file system | $(grep -cv '^#' tests/board/checks.list) |"
-echo "| kelmora cases copied onto the board (tests/board/files) | $(grep -c '^tests/cases/' tests/board/files) |"
+echo "| kelmora cases copied onto the board (tests/board/files) | $(grep -c '^tests/cases/kelmora/' tests/board/files) |"

@@ -14,44 +14,36 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
-struct RowField {
-    std::string key, value;
-    int line;
-};
-
 struct Row {
-    std::string file;
-    int line; // where the row starts
-    std::vector<RowField> fields;
+    std::string place; // file:line where the row starts
+    std::vector<std::pair<std::string, std::string>> fields;
 };
 
-[[noreturn]] inline void rows_fail(const std::string &file, int line, const std::string &what) {
-    const std::string place = line > 0 ? file + ":" + std::to_string(line) : file;
+[[noreturn]] inline void rows_fail(const std::string &place, const std::string &what) {
     std::fprintf(stderr, "%s: %s\n", place.c_str(), what.c_str());
     std::exit(EXIT_FAILURE);
 }
 
-inline std::string rows_unescape(const std::string &raw, const std::string &file, int line) {
+inline std::string rows_unescape(const std::string &raw, const std::string &place) {
     static const std::string kNames = "ntrvf\"\\", kChars = "\n\t\r\v\f\"\\";
+    const auto hex = [&](size_t at) {
+        return at < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[at]));
+    };
     std::string text;
     for (size_t i = 0; i < raw.size(); ++i) {
-        const size_t simple = i + 1 < raw.size() ? kNames.find(raw[i + 1]) : std::string::npos;
-        const auto hex = [&](size_t at) {
-            return at < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[at]));
-        };
         int count = 0, used = 0;
         char ch = 0;
         if (raw[i] != '\\') {
             text += raw[i];
-        } else if (simple != std::string::npos) {
-            text += kChars[simple];
-            i += 1;
-        } else if (raw[i + 1] == 'x' && hex(i + 2) && hex(i + 3)) {
+        } else if (i + 1 < raw.size() && kNames.find(raw[i + 1]) != std::string::npos) {
+            text += kChars[kNames.find(raw[++i])];
+        } else if (i + 1 < raw.size() && raw[i + 1] == 'x' && hex(i + 2) && hex(i + 3)) {
             text += static_cast<char>(std::strtol(raw.substr(i + 2, 2).c_str(), nullptr, 16));
             i += 3;
         } else if (std::sscanf(raw.c_str() + i, "\\{%4d*%c}%n", &count, &ch, &used) == 2 &&
@@ -59,62 +51,44 @@ inline std::string rows_unescape(const std::string &raw, const std::string &file
             text.append(static_cast<size_t>(count), ch);
             i += static_cast<size_t>(used) - 1;
         } else {
-            rows_fail(file, line, "a bad escape");
+            rows_fail(place, "a bad escape");
         }
     }
     return text;
 }
 
-// `key: value`, or `key:` for an empty value, with the key one of keys.
-inline bool rows_well_formed(const std::string &line, size_t colon,
-                             std::initializer_list<std::string> keys) {
-    const std::string value = colon < line.size() ? line.substr(colon + 1) : "";
-    return colon != std::string::npos &&
-           std::find(keys.begin(), keys.end(), line.substr(0, colon)) != keys.end() &&
-           (value.empty() ||
-            (value.size() > 1 && value[0] == ' ' && value[1] != ' ' && value.back() != ' ')) &&
-           std::none_of(line.begin(), line.end(),
-                        [](unsigned char ch) { return std::iscntrl(ch); });
-}
-
 // Every row of the file at path, whose keys are all among keys.
 inline std::vector<Row> load_rows(const char *path, std::initializer_list<std::string> keys) {
-    FILE *in = std::fopen(path, "r");
-    if (in == nullptr) {
-        rows_fail(path, 0, std::strerror(errno));
-    }
+    std::ifstream in(path);
     std::vector<Row> rows;
-    char *buf = nullptr;
-    size_t size = 0;
     bool in_row = false;
-    errno = 0;
-    ssize_t length = 0;
-    for (int number = 1; (length = getline(&buf, &size, in)) > 0; ++number) {
-        const std::string line(buf, static_cast<size_t>(length) - (buf[length - 1] == '\n'));
+    std::string line;
+    for (int number = 1; in.is_open() && std::getline(in, line); ++number) {
+        const std::string place = std::string(path) + ":" + std::to_string(number);
         const size_t colon = line.find(':');
+        const std::string value = colon + 1 < line.size() ? line.substr(colon + 1) : "";
         if (line.empty() || line[0] == '#') {
             in_row = in_row && !line.empty();
             continue;
         }
-        if (!rows_well_formed(line, colon, keys)) {
-            rows_fail(path, number,
-                      "not a `key: value` line of a known key, with blanks at the "
-                      "value's ends and control characters as escapes");
+        // `key: value`, or `key:` for an empty value, with the key one of keys.
+        if (colon == std::string::npos ||
+            std::find(keys.begin(), keys.end(), line.substr(0, colon)) == keys.end() ||
+            (!value.empty() && (value.size() < 2 || value[0] != ' ' || value[1] == ' ' ||
+                                value.back() == ' ')) ||
+            std::any_of(line.begin(), line.end(), [](unsigned char c) { return std::iscntrl(c); })) {
+            rows_fail(place, "not a `key: value` line of a known key, with blanks at the "
+                             "value's ends and control characters as escapes");
         }
         if (!in_row) {
-            rows.push_back({path, number, {}});
+            rows.push_back({place, {}});
         }
         in_row = true;
-        const std::string raw = colon + 2 < line.size() ? line.substr(colon + 2) : "";
-        rows.back().fields.push_back(
-            {line.substr(0, colon), rows_unescape(raw, path, number), number});
+        rows.back().fields.emplace_back(line.substr(0, colon),
+                                        rows_unescape(value.empty() ? "" : value.substr(1), place));
     }
-    const int error = errno;
-    const bool failed = std::ferror(in) != 0;
-    std::free(buf);
-    std::fclose(in);
-    if (failed || rows.empty()) {
-        rows_fail(path, 0, failed ? std::strerror(error) : "no rows");
+    if (!in.is_open() || in.bad() || rows.empty()) {
+        rows_fail(path, rows.empty() && !in.bad() && in.is_open() ? "no rows" : "cannot be read");
     }
     return rows;
 }
@@ -122,9 +96,9 @@ inline std::vector<Row> load_rows(const char *path, std::initializer_list<std::s
 // Every value of key, in order.
 inline std::vector<std::string> row_texts(const Row &row, const std::string &key) {
     std::vector<std::string> values;
-    for (const RowField &field : row.fields) {
-        if (field.key == key) {
-            values.push_back(field.value);
+    for (const auto &[name, value] : row.fields) {
+        if (name == key) {
+            values.push_back(value);
         }
     }
     return values;
@@ -134,7 +108,7 @@ inline std::vector<std::string> row_texts(const Row &row, const std::string &key
 inline std::string row_text(const Row &row, const std::string &key) {
     const std::vector<std::string> values = row_texts(row, key);
     if (values.size() != 1) {
-        rows_fail(row.file, row.line, "the row needs one " + key);
+        rows_fail(row.place, "the row needs one " + key);
     }
     return values[0];
 }
@@ -147,7 +121,7 @@ inline long long row_number(const Row &row, const std::string &key, long long mi
     const long long value = std::strtoll(text.c_str(), &end, 0);
     if (text.find_first_of("-0123456789") != 0 || *end != '\0' || errno != 0 || value < min ||
         value > max) {
-        rows_fail(row.file, row.line, "bad number for " + key + ": " + text);
+        rows_fail(row.place, "bad number for " + key + ": " + text);
     }
     return value;
 }

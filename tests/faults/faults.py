@@ -33,14 +33,8 @@ def table(name):
 
 
 def trace_events(path):
-    events = []
     with open(path, errors='replace') as f:
-        for line in f:
-            m = CALL.match(line)
-            if m:
-                ret = int(m.group(3)) if m.group(3) != '?' else None
-                events.append((m.group(1), m.group(2), ret))
-    return events
+        return [(m[1], m[2], None if m[3] == '?' else int(m[3])) for m in map(CALL.match, f) if m]
 
 
 def quoted_path(args):
@@ -71,19 +65,10 @@ def kelmora_roles(events, input_name, profile_name):
         if call in ('open', 'openat'):
             path = quoted_path(args)
             base = os.path.basename(path)
-            if 'O_DIRECTORY' in args:
-                kind = 'dir'
-            elif is_temp(base):
-                kind = 'temp'
-                save += 1
-            elif path == '/dev/urandom':
-                kind = 'urandom'
-            elif base == profile_name:
-                kind = 'profile'
-            elif base == input_name:
-                kind = 'input'
-            else:
-                kind = 'other'
+            kind = ('dir' if 'O_DIRECTORY' in args else 'temp' if is_temp(base) else
+                    'urandom' if path == '/dev/urandom' else 'profile' if base == profile_name
+                    else 'input' if base == input_name else 'other')
+            save += kind == 'temp'
             if ret is not None and ret >= 0:
                 fds[ret] = kind
                 temp = ret if kind == 'temp' else temp
@@ -274,11 +259,11 @@ def main():
         unavailable('strace is not installed')
     program, binary = sys.argv[1], os.path.abspath(sys.argv[2])
     report, faults = kelmora(binary)
-    head = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')
+    line = '{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format
     print(f'{program}: injection points and outcomes')
-    print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*head))
+    print(line('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost'))
     for row in report:
-        print('{:<15} {:<10} {:>6} {:>6} {:>5} {:>5} {:>8} {:>6} {:>5}'.format(*row))
+        print(line(*row))
     tried = sum(row[3] for row in report)
     lost = sum(row[8] for row in report)
     print(f'total: {tried} injections, {lost} lost profiles, {len(faults)} faults')

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -46,15 +48,8 @@ inline std::string put(const char *name, std::string_view bytes) {
 }
 
 inline std::string get(const std::string &path) {
-    std::string bytes;
-    if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
-            bytes.append(chunk, n);
-        }
-        std::fclose(f);
-    }
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Inputs holding a supplicant file and a profile: a 16-bit little-endian length, that
