@@ -3,7 +3,7 @@
 # folder and its keys.
 
 case_lay() { # CASE DEST: the case as one folder, the shared folders it uses beneath it
-    mkdir -p "$2" || return 1
+    [ -d "$1" ] && mkdir -p "$2" || return 1
     if [ -f "$1/use" ]; then
         while read -r name; do
             cp -a "$1/../../shared/$name/." "$2/" || return 1

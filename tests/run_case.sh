@@ -58,6 +58,8 @@
 set -u
 . "$(dirname "$0")/test-env.sh"
 . "$(dirname "$0")/case.sh"
+own=$(cd "$1" && pwd) || exit 2 # the case's own folder, where its scripts sit
+set -- "$own"
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 work=$(mktemp -d)
 trap 'umount -R "$work/dev" "$work/run" 2>/dev/null; chattr -R -ia "$work" 2>/dev/null; rm -rf "$work"' EXIT
@@ -92,7 +94,7 @@ fi
 [ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/run/"
 (cd "$work/run" && case_set "$case_dir" "$work/state") || { echo "FAIL: set"; exit 1; }
 if [ -f "$case_dir/setup" ]; then
-    (cd "$work/run" && bash "$case_dir/setup") || { echo "FAIL: setup"; exit 1; }
+    (cd "$work/run" && bash "$1/setup") || { echo "FAIL: setup"; exit 1; }
 fi
 
 args=()
@@ -140,7 +142,7 @@ exec {ended}>/dev/null
 if [ -f "$case_dir/during" ]; then
     mkfifo "$work/ended"
     (cd "$work/run" && { [ -z "${hold_wait[*]:-}" ] || held "${hold_wait[@]}"; } &&
-        exec bash "$case_dir/during") <"$work/ended" &
+        exec bash "$1/during") <"$work/ended" &
     during=$!
     exec {ended}>"$work/ended"
 fi
@@ -201,7 +203,7 @@ elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
 fi
 (cd "$work/run" && case_check "$case_dir" "$work/state") || { echo "FAIL: set"; fail=1; }
 if [ -f "$case_dir/verify" ]; then
-    (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
+    (cd "$work/run" && bash "$1/verify") || { echo "FAIL: verify"; fail=1; }
 fi
 if [ -n "$mem_words" ]; then
     mem_after=$case_dir/mem-after
