@@ -49,44 +49,38 @@ def injection(call, how, when):
 
 def strace(injections, command, trace=os.devnull, **kw):
     opts = [o for inj in injections for o in ('-e', inj)]
-    return subprocess.run(['strace', '-f', '-qq', '-o', trace] + opts + command,
+    return subprocess.run(['strace', '-f', '-qq', '-y', '-o', trace] + opts + command,
                           stdin=subprocess.DEVNULL, capture_output=True, **kw)
 
 
-def kelmora_roles(events, input_name, profile_name):
-    """The role of each event of a plain run, and which save (1, 2) it belongs to: a save
-    starts with its temporary file, which the in-place route tries first too."""
+def kelmora_roles(events, work, input_name, profile_name):
+    """The role of each event of a plain run (strace -y names each descriptor's file), and
+    which save (1, 2) it belongs to: a save starts with its temporary file, which the
+    in-place route tries first too."""
     is_temp = temp_pattern(profile_name).match
-    fds = {1: 'stdout', 2: 'stdout'}
-    save = temp = 0
-    roles = []
+
+    def kind(path, args=''):
+        base = os.path.basename(path.removesuffix(' (deleted)'))
+        return ('dir' if 'O_DIRECTORY' in args or path == work else
+                'stdout' if path.startswith('pipe:') else 'temp' if is_temp(base) else
+                'urandom' if path == '/dev/urandom' else 'profile' if base == profile_name
+                else 'input' if base == input_name else 'other')
+    save, roles = 0, []
     for call, args, ret in events:
         role = None
         if call in ('open', 'openat'):
-            path = quoted_path(args)
-            base = os.path.basename(path)
-            kind = ('dir' if 'O_DIRECTORY' in args else 'temp' if is_temp(base) else
-                    'urandom' if path == '/dev/urandom' else 'profile' if base == profile_name
-                    else 'input' if base == input_name else 'other')
-            save += kind == 'temp'
-            if ret is not None and ret >= 0:
-                fds[ret] = kind
-                temp = ret if kind == 'temp' else temp
-            role = 'open-' + kind
-        elif call in ('dup', 'fcntl', 'fcntl64') and ret is not None and ret >= 0 and \
-                (call == 'dup' or 'F_DUPFD' in args):
-            fds[ret] = fds.get(int(args.split(',')[0]), 'other')
+            role = 'open-' + kind(quoted_path(args), args)
+            save += role == 'open-temp'
         elif call == 'renameat':
             role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
-            if role and ret == 0:
-                fds[temp] = 'profile'  # renamed, the temporary file is the profile
         elif call in ('read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
                       'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr', 'ioctl'):
-            kind = fds.get(int(args.split(',')[0]), 'other')
-            if kind == 'profile' and (call in ('write', 'ftruncate', 'fsync') or
+            fd = re.match(r'\d+<(.*?)>', args)
+            what = kind(fd[1]) if fd else 'other'
+            if what == 'profile' and (call in ('write', 'ftruncate', 'fsync') or
                                       call == 'read' and save > 0):
-                kind = 'inplace'
-            role = f'{call}-{kind}'
+                what = 'inplace'
+            role = f'{call}-{what}'
         roles.append((call, role, save))
     return roles
 
@@ -208,7 +202,7 @@ def kelmora(binary):
             faults.append(f'{name}: the run without injections failed ({plain.returncode})')
             continue
         events = trace_events(trace)
-        roles = kelmora_roles(events, input_name, os.path.basename(path))
+        roles = kelmora_roles(events, os.path.realpath(work), input_name, os.path.basename(path))
         os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
