@@ -1,8 +1,9 @@
 # The parts of a case folder that the host's runner (run_case.sh, bash) and the board's
-# (board/checks.sh, busybox sh) share, in plain sh. run_case.sh's header describes the
-# folder and its keys.
+# (board/checks.sh, busybox sh) share, in plain sh with local variables, which both
+# shells have. run_case.sh's header describes the folder and its keys.
 
 case_lay() { # CASE DEST: the case as one folder, the shared folders it uses beneath it
+    local name
     [ -d "$1" ] && mkdir -p "$2" || return 1
     if [ -f "$1/use" ]; then
         while read -r name; do
@@ -13,6 +14,7 @@ case_lay() { # CASE DEST: the case as one folder, the shared folders it uses ben
 }
 
 case_expected() { # CASE DEST: the work directory as the run must leave it
+    local d
     mkdir -p "$2" || return 1
     for d in in out; do
         [ ! -d "$1/$d" ] || cp -a "$1/$d/." "$2/" || return 1
@@ -32,7 +34,7 @@ case_look() { # KEY PATH [VALUE]: what the key set on PATH looks like now
 }
 
 case_looks() { # CASE DIR: how each path of the case's "set" lines looks, DIR/N for line N
-    n=0
+    local n=0 key path value
     mkdir -p "$2" || return 1
     while read -r key path value; do
         n=$((n + 1))
@@ -41,6 +43,7 @@ case_looks() { # CASE DIR: how each path of the case's "set" lines looks, DIR/N 
 }
 
 case_set() { # CASE STATE: in the work directory, what the "set" lines ask; their looks
+    local key path value
     [ -f "$1/set" ] || return 0
     while read -r key path value; do
         case $key in
@@ -62,7 +65,7 @@ case_set() { # CASE STATE: in the work directory, what the "set" lines ask; thei
 case_check() { # CASE STATE: each path set looks as before the run ("inode PATH new": not)
     [ -f "$1/set" ] || return 0
     case_looks "$1" "$2.after" || return 1
-    n=0 ok=0
+    local n=0 ok=0 same key path value
     while read -r key path value; do
         n=$((n + 1))
         cmp -s "$2/$n" "$2.after/$n" && same=1 || same=0
