@@ -49,7 +49,7 @@ case_set() { # CASE STATE: in the work directory, what the "set" lines ask; thei
         case $key in
         '#'* | '' | inode | hold | held) ;;
         mode) chmod "$value" "$path" ;;
-        owner) chown "$value" "$path" ;;
+        owner) chown -h "$value" "$path" ;;
         flags) chattr "$value" "$path" ;;
         acl) [ -z "$value" ] || setfacl -m "$value" "$path" ;;
         xattr) setfattr -n "${value%% *}" -v "${value#* }" "$path" ;;

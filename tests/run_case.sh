@@ -12,7 +12,7 @@
 #   set       optional lines "KEY PATH [VALUE]", PATH relative to the work directory, done
 #             in order before the program; what a line sets must look the same afterwards:
 #               mode PATH MODE         chmod
-#               owner PATH USER[:GROUP] chown (the numbers are compared)
+#               owner PATH USER[:GROUP] chown -h (the numbers are compared)
 #               flags PATH FLAGS       chattr (+a, +dA, ...; lsattr's flags are compared)
 #               acl PATH [ENTRY]       setfacl -m ENTRY (d:ENTRY a default); the ACL compared
 #               xattr PATH NAME VALUE  setfattr; the value compared
