@@ -131,14 +131,12 @@ def kelmora(binary):
         case_dir = os.path.join(laid, case)
         subprocess.run(['sh', '-c', '. "$0/case.sh" && case_lay "$1" "$2"', os.path.join(HERE, '..'),
                         os.path.join(CASES, 'kelmora', case), case_dir], check=True)
-        with open(os.path.join(case_dir, 'args')) as f:
-            args = f.read().splitlines()
+        args = read_file(os.path.join(case_dir, 'args')).decode().splitlines()
         path = args[args.index('-o') + 1]
         input_name = os.path.basename(args[args.index('-f') + 1])
         old = read_file(os.path.join(case_dir, 'in', path))
         new = read_file(os.path.join(case_dir, 'out', path))
-        with open(os.path.join(case_dir, 'stdout')) as f:
-            summary = f.read()
+        summary = read_file(os.path.join(case_dir, 'stdout')).decode()
         files = sorted(os.listdir(os.path.join(case_dir, 'in')))
         is_temp = temp_pattern(os.path.basename(path)).match
         always = [] if always == '-' else ['inject=' + always]
@@ -157,10 +155,7 @@ def kelmora(binary):
             seen = 'new' if content == new else 'old' if content == old else 'lost'
             status, out, err = expected(results, outcome, target, save, summary, path)
             # A killed run stops where it was; a finished one keeps what landed for good.
-            if killed:
-                want = 'new' if landed else 'old'
-            else:
-                want = 'new' if kept or status == 0 else 'old'
+            want = 'new' if (landed if killed else kept or status == 0) else 'old'
             if seen != want:
                 problems.append(f'profile holds {seen} content, expected {want}')
             if os.stat(os.path.join(work, path)).st_mode != mode:
