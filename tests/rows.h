@@ -74,9 +74,10 @@ inline std::vector<Row> load_rows(const char *path, std::initializer_list<std::s
         // `key: value`, or `key:` for an empty value, with the key one of keys.
         if (colon == std::string::npos ||
             std::find(keys.begin(), keys.end(), line.substr(0, colon)) == keys.end() ||
-            (!value.empty() && (value.size() < 2 || value[0] != ' ' || value[1] == ' ' ||
-                                value.back() == ' ')) ||
-            std::any_of(line.begin(), line.end(), [](unsigned char c) { return std::iscntrl(c); })) {
+            (!value.empty() &&
+             (value.size() < 2 || value[0] != ' ' || value[1] == ' ' || value.back() == ' ')) ||
+            std::any_of(line.begin(), line.end(),
+                        [](unsigned char c) { return std::iscntrl(c); })) {
             rows_fail(place, "not a `key: value` line of a known key, with blanks at the "
                              "value's ends and control characters as escapes");
         }

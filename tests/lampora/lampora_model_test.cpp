@@ -8,7 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -30,18 +31,9 @@ const ExpectedLed kBoardLeds[] = {
 };
 
 std::string expected_log() {
-    std::string text;
-    FILE *f = std::fopen(LAMPORA_EXPECTED_LOG, "rb");
-    if (f == nullptr) {
-        ADD_FAILURE() << "cannot open " << LAMPORA_EXPECTED_LOG;
-        return text;
-    }
-    char buf[256];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0)
-        text.append(buf, n);
-    std::fclose(f);
-    return text;
+    std::ifstream in(LAMPORA_EXPECTED_LOG, std::ios::binary);
+    EXPECT_TRUE(in.is_open()) << "cannot open " << LAMPORA_EXPECTED_LOG;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 const gpio_led_platform_data *loaded_info() {
