@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@ struct BoundedFile {
     int fd;
     std::size_t left; // bytes still allowed, one more than the limit at the start
     bool owned;       // closed with the stream
+    bool text;        // a NUL byte fails the read
 };
 
 ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
@@ -28,6 +30,10 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
             errno = EFBIG;
             return -1;
         }
+        if (file->text && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
+            errno = EILSEQ;
+            return -1;
+        }
     }
     return n;
 }
@@ -39,10 +45,10 @@ int bounded_close(void *cookie) {
     return result;
 }
 
-FILE *bounded_stream(int fd, bool owned) {
+FILE *bounded_stream(int fd, bool owned, bool text) {
     auto *file = static_cast<BoundedFile *>(std::malloc(sizeof(BoundedFile)));
     if (file != nullptr) {
-        *file = BoundedFile{fd, kReadLimit + 1, owned};
+        *file = BoundedFile{fd, kReadLimit + 1, owned, text};
         const cookie_io_functions_t functions{bounded_read, nullptr, nullptr, bounded_close};
         if (FILE *stream = fopencookie(file, "r", functions)) {
             return stream;
@@ -61,7 +67,7 @@ FILE *open_bounded_stream(const char *path) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     const bool file = fd >= 0 && fstat(fd, &st) == 0 && !S_ISFIFO(st.st_mode);
-    FILE *stream = file ? bounded_stream(fd, true) : nullptr;
+    FILE *stream = file ? bounded_stream(fd, true, false) : nullptr;
     if (stream == nullptr && fd >= 0) {
         close(fd);
     }
@@ -69,5 +75,5 @@ FILE *open_bounded_stream(const char *path) {
 }
 
 FILE *open_bounded_stream(int fd) {
-    return bounded_stream(fd, false);
+    return bounded_stream(fd, false, true);
 }

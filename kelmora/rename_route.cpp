@@ -36,14 +36,23 @@ bool is_temp_of(const char *entry, const char *name) {
     return std::strcmp(letters + kRandomLetters, ".tmp") == 0;
 }
 
+// Whether another process holds a record lock (fcntl or lockf) on the file.
+bool record_locked(int fd) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+}
+
 // A run holds its temporary file locked from its creation to its exit, so one that can
 // be locked now was left by a run that died (killed, or a power cut). Only a regular
 // file of this run's user or of the profile's owner with no other name is one; a link
 // or anyone else's file planted under such a name stays. One that is the profile itself
 // is the old name of a rename that a power cut tore in half (JFFS2 writes the new name
-// before it deletes the old): this run holds its lock, and the profile keeps its content
-// when the extra name goes.
-void remove_stale_temps(int dir, const char *name, const struct stat &profile) {
+// before it deletes the old): the profile keeps its content when the extra name goes.
+// A name locked by anyone else stays, whatever its links: the lock is tried on the
+// profile's own open file there, which this run may hold already.
+void remove_stale_temps(int dir, const char *name, int profile_fd, const struct stat &profile) {
     const int copy = dup(dir);
     DIR *entries = copy >= 0 ? fdopendir(copy) : nullptr;
     if (entries == nullptr) {
@@ -61,11 +70,12 @@ void remove_stale_temps(int dir, const char *name, const struct stat &profile) {
         if (fd < 0) {
             continue;
         }
-        struct stat st;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            (same_file(st, profile) ||
-             (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid) &&
-              flock(fd, LOCK_EX | LOCK_NB) == 0))) {
+        struct stat st {};
+        const bool own = fstat(fd, &st) == 0 && same_file(st, profile);
+        if (S_ISREG(st.st_mode) &&
+            (own ||
+             (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid))) &&
+            flock(own ? profile_fd : fd, LOCK_EX | LOCK_NB) == 0 && !record_locked(fd)) {
             unlinkat(dir, entry->d_name, 0);
         }
         close(fd);
@@ -120,13 +130,27 @@ bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 
 // in clear.
 int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
     TempNames names = temp_names();
-    for (int i = 0; i < kNameTries && next_temp_name(names, name, temp); ++i) {
+    for (int i = 0; i < kNameTries; ++i) {
+        if (!next_temp_name(names, name, temp)) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         const int fd = openat(dir, temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
     }
     return -1;
+}
+
+// The errors that say this directory or file system cannot have the temporary file,
+// or cannot give it what the profile has: the profile is then written in place. Any
+// other (no descriptor, memory or room left, an I/O error) fails the save.
+RenameOutcome route_after(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == ENAMETOOLONG ||
+                   error == EOPNOTSUPP
+               ? kWriteInPlace
+               : kRenameFailed;
 }
 
 RenameOutcome discard(int dir, const char *temp, int fd, RenameOutcome result) {
@@ -147,11 +171,11 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
     if (names_fixed(dir)) {
         return kWriteInPlace;
     }
-    remove_stale_temps(dir, name, old);
+    remove_stale_temps(dir, name, fd, old);
     char temp[NAME_MAX + 1];
     const int tfd = create_temp(dir, name, temp);
     if (tfd < 0) {
-        return kWriteInPlace;
+        return route_after(errno);
     }
     // Locked from birth: other runs can tell it is alive, and after the rename the lock
     // holds the profile for the rest of this run.
@@ -161,7 +185,7 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
     }
     if (fchown(tfd, old.st_uid, old.st_gid) != 0 || !copy_attributes(fd, tfd) ||
         !copy_inode_flags(fd, tfd)) {
-        return discard(dir, temp, tfd, kWriteInPlace);
+        return discard(dir, temp, tfd, route_after(errno));
     }
     if (fchmod(tfd, old.st_mode & 07777) != 0) {
         return discard(dir, temp, tfd, kRenameFailed);
