@@ -21,7 +21,7 @@ constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
 // Left out of the set held during a save: the faults the program raises itself, and the
 // signals whose default action does not end the process.
-constexpr std::array<int, 13> kUnheldSignals{SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
+constexpr std::array<int, 13> kUnheldSignals{SIGSEGV, SIGBUS,  SIGFPE,  SIGILL, SIGTRAP,
                                              SIGSYS,  SIGCHLD, SIGCONT, SIGURG, SIGWINCH,
                                              SIGTSTP, SIGTTIN, SIGTTOU};
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
