@@ -14,8 +14,7 @@ namespace {
 struct BoundedFile {
     int fd;
     std::size_t left; // bytes still allowed, one more than the limit at the start
-    bool owned;       // closed with the stream
-    bool text;        // a NUL byte fails the read
+    bool owned;       // closed with the stream; else a text profile: a NUL fails the read
 };
 
 ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
@@ -30,9 +29,8 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
             errno = EFBIG;
             return -1;
         }
-        if (file->text && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
-            errno = EILSEQ;
-            return -1;
+        if (!file->owned && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
+            return -1; // the stream's error flag is what the reader checks
         }
     }
     return n;
@@ -45,10 +43,10 @@ int bounded_close(void *cookie) {
     return result;
 }
 
-FILE *bounded_stream(int fd, bool owned, bool text) {
+FILE *bounded_stream(int fd, bool owned) {
     auto *file = static_cast<BoundedFile *>(std::malloc(sizeof(BoundedFile)));
     if (file != nullptr) {
-        *file = BoundedFile{fd, kReadLimit + 1, owned, text};
+        *file = BoundedFile{fd, kReadLimit + 1, owned};
         const cookie_io_functions_t functions{bounded_read, nullptr, nullptr, bounded_close};
         if (FILE *stream = fopencookie(file, "r", functions)) {
             return stream;
@@ -67,7 +65,7 @@ FILE *open_bounded_stream(const char *path) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     const bool file = fd >= 0 && fstat(fd, &st) == 0 && !S_ISFIFO(st.st_mode);
-    FILE *stream = file ? bounded_stream(fd, true, false) : nullptr;
+    FILE *stream = file ? bounded_stream(fd, true) : nullptr;
     if (stream == nullptr && fd >= 0) {
         close(fd);
     }
@@ -75,5 +73,5 @@ FILE *open_bounded_stream(const char *path) {
 }
 
 FILE *open_bounded_stream(int fd) {
-    return bounded_stream(fd, false, true);
+    return bounded_stream(fd, false);
 }

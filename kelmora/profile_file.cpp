@@ -21,9 +21,10 @@ constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
 // Left out of the set held during a save: the faults the program raises itself, and the
 // signals whose default action does not end the process.
-constexpr std::array<int, 13> kUnheldSignals{SIGSEGV, SIGBUS,  SIGFPE,  SIGILL, SIGTRAP,
-                                             SIGSYS,  SIGCHLD, SIGCONT, SIGURG, SIGWINCH,
-                                             SIGTSTP, SIGTTIN, SIGTTOU};
+constexpr unsigned kUnheldSignals = 1U << SIGSEGV | 1U << SIGBUS | 1U << SIGFPE | 1U << SIGILL |
+                                    1U << SIGTRAP | 1U << SIGSYS | 1U << SIGCHLD | 1U << SIGCONT |
+                                    1U << SIGURG | 1U << SIGWINCH | 1U << SIGTSTP | 1U << SIGTTIN |
+                                    1U << SIGTTOU;
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void close_dir(int dir) {
@@ -52,12 +53,8 @@ bool may_follow(int dir, const char *name) {
     if (fstat(dir, &d) != 0 || fstatat(dir, name, &l, AT_SYMLINK_NOFOLLOW) != 0) {
         return false;
     }
-    if ((d.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH) || l.st_uid == geteuid() ||
-        l.st_uid == d.st_uid) {
-        return true;
-    }
-    errno = EACCES;
-    return false;
+    return (d.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH) || l.st_uid == geteuid() ||
+           l.st_uid == d.st_uid;
 }
 
 // Resolves path once, step by step from directories already open: each directory is
@@ -226,9 +223,11 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bo
     }
     sigset_t held;
     sigset_t before;
-    sigfillset(&held);
-    for (const int signal : kUnheldSignals) {
-        sigdelset(&held, signal);
+    sigemptyset(&held);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (signal >= 32 || (kUnheldSignals >> signal & 1U) == 0) {
+            sigaddset(&held, signal); // refuses the C library's own signals
+        }
     }
     sigprocmask(SIG_BLOCK, &held, &before);
     struct stat st;

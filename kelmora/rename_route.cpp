@@ -19,6 +19,9 @@ namespace {
 constexpr int kNameTries = 16;     // fresh names tried when one is taken
 constexpr int kRandomLetters = 12; // 60 bits
 constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuv";
+// Room for the temporary name of any profile name: one too long for the directory fails
+// its creation with ENAMETOOLONG.
+using TempName = char[NAME_MAX + kRandomLetters + sizeof "...tmp"];
 
 // Temporary files of the profile NAME are ".NAME.RANDOM.tmp", RANDOM exactly
 // kRandomLetters of kLetters: only a name this program makes is ever taken for one.
@@ -38,9 +41,8 @@ bool is_temp_of(const char *entry, const char *name) {
 
 // Whether another process holds a record lock (fcntl or lockf) on the file.
 bool record_locked(int fd) {
-    struct flock lock {};
+    struct flock lock {}; // from offset 0 (SEEK_SET) to the end
     lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
     return fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
 }
 
@@ -113,7 +115,7 @@ uint64_t next_bits(TempNames &names) {
 }
 
 // The next temporary name of the profile name; false when it does not fit.
-bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 1]) {
+bool next_temp_name(TempNames &names, const char *name, TempName &temp) {
     char letters[kRandomLetters + 1];
     uint64_t bits = next_bits(names);
     for (char &letter : letters) {
@@ -128,13 +130,9 @@ bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 
 // Created exclusively and without following a link, under a fresh name while one is
 // taken. Mode 0600 until the content is complete and stored: the profile holds the key
 // in clear.
-int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
+int create_temp(int dir, const char *name, TempName &temp) {
     TempNames names = temp_names();
-    for (int i = 0; i < kNameTries; ++i) {
-        if (!next_temp_name(names, name, temp)) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
+    for (int i = 0; i < kNameTries && next_temp_name(names, name, temp); ++i) {
         const int fd = openat(dir, temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -147,10 +145,10 @@ int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
 // or cannot give it what the profile has: the profile is then written in place. Any
 // other (no descriptor, memory or room left, an I/O error) fails the save.
 RenameOutcome route_after(int error) {
-    return error == EACCES || error == EPERM || error == EROFS || error == ENAMETOOLONG ||
-                   error == EOPNOTSUPP
-               ? kWriteInPlace
-               : kRenameFailed;
+    constexpr unsigned long long kNoRoom =
+        1ULL << EACCES | 1ULL << EPERM | 1ULL << EROFS | 1ULL << ENAMETOOLONG;
+    return (error < 64 && (kNoRoom >> error & 1U) != 0) || error == EOPNOTSUPP ? kWriteInPlace
+                                                                               : kRenameFailed;
 }
 
 RenameOutcome discard(int dir, const char *temp, int fd, RenameOutcome result) {
@@ -172,7 +170,7 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
         return kWriteInPlace;
     }
     remove_stale_temps(dir, name, fd, old);
-    char temp[NAME_MAX + 1];
+    TempName temp;
     const int tfd = create_temp(dir, name, temp);
     if (tfd < 0) {
         return route_after(errno);
