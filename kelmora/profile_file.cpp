@@ -5,26 +5,32 @@
 #include "in_place_route.h"
 #include "rename_route.h"
 
-#include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
-// Left out of the set held during a save: the faults the program raises itself, and the
-// signals whose default action does not end the process.
-constexpr unsigned kUnheldSignals = 1U << SIGSEGV | 1U << SIGBUS | 1U << SIGFPE | 1U << SIGILL |
-                                    1U << SIGTRAP | 1U << SIGSYS | 1U << SIGCHLD | 1U << SIGCONT |
-                                    1U << SIGURG | 1U << SIGWINCH | 1U << SIGTSTP | 1U << SIGTTIN |
-                                    1U << SIGTTOU;
+// The signals held during a save, bit N - 1 for signal N: all but the faults the program
+// raises itself and those whose default action does not end the process. The C
+// library's own (32 to 34 on musl) are held too: in a program that starts no threads
+// or timers they keep their default action, which ends it, and the C library's
+// sigprocmask would leave them out, hence the system call.
+constexpr uint64_t kHeldSignals =
+    ~(uint64_t{1} << (SIGSEGV - 1) | uint64_t{1} << (SIGBUS - 1) | uint64_t{1} << (SIGFPE - 1) |
+      uint64_t{1} << (SIGILL - 1) | uint64_t{1} << (SIGTRAP - 1) | uint64_t{1} << (SIGSYS - 1) |
+      uint64_t{1} << (SIGCHLD - 1) | uint64_t{1} << (SIGCONT - 1) | uint64_t{1} << (SIGURG - 1) |
+      uint64_t{1} << (SIGWINCH - 1) | uint64_t{1} << (SIGTSTP - 1) | uint64_t{1} << (SIGTTIN - 1) |
+      uint64_t{1} << (SIGTTOU - 1));
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void close_dir(int dir) {
@@ -221,15 +227,8 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bo
         std::printf("Open file fail - %s\n", profile.path);
         return -1;
     }
-    sigset_t held;
-    sigset_t before;
-    sigemptyset(&held);
-    for (int signal = 1; signal < NSIG; ++signal) {
-        if (signal >= 32 || (kUnheldSignals >> signal & 1U) == 0) {
-            sigaddset(&held, signal); // refuses the C library's own signals
-        }
-    }
-    sigprocmask(SIG_BLOCK, &held, &before);
+    uint64_t before = 0;
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, &kHeldSignals, &before, sizeof before);
     struct stat st;
     bool stored = false;
     // A block device cannot be cut short: old lines after new text would be read back. A
@@ -252,6 +251,7 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bo
     if (!stored) {
         std::printf("Write file fail - %s\n", profile.path);
     }
-    sigprocmask(SIG_SETMASK, &before, nullptr); // a signal held off ends the run here
+    // A signal held off ends the run here.
+    syscall(SYS_rt_sigprocmask, SIG_SETMASK, &before, nullptr, sizeof before);
     return stored ? 0 : -2;
 }

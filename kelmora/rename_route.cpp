@@ -72,13 +72,14 @@ void remove_stale_temps(int dir, const char *name, int profile_fd, const struct 
         if (fd < 0) {
             continue;
         }
-        struct stat st {};
-        const bool own = fstat(fd, &st) == 0 && same_file(st, profile);
-        if (S_ISREG(st.st_mode) &&
-            (own ||
-             (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid))) &&
-            flock(own ? profile_fd : fd, LOCK_EX | LOCK_NB) == 0 && !record_locked(fd)) {
-            unlinkat(dir, entry->d_name, 0);
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            const bool own = same_file(st, profile);
+            if ((own ||
+                 (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid))) &&
+                flock(own ? profile_fd : fd, LOCK_EX | LOCK_NB) == 0 && !record_locked(fd)) {
+                unlinkat(dir, entry->d_name, 0);
+            }
         }
         close(fd);
     }

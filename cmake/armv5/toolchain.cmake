@@ -58,16 +58,14 @@ set(CMAKE_C_FLAGS_INIT
 
 # Our own start files and libraries only: musl's crt1/crti/crtn around GCC's static
 # crtbegin/crtend, and musl's libc with libgcc for the helpers GCC calls. The output
-# is stripped: it is what goes onto the device's small flash. No RELRO segment: musl
-# protects it only in its dynamic linker, and its page alignment would cost up to a
-# page of flash in a static program.
+# is stripped: it is what goes onto the device's small flash.
 set(board_link_head "${BOARD_MUSL_LIB}/crt1.o ${BOARD_MUSL_LIB}/crti.o ${BOARD_GCC_CRTBEGIN}")
 set(board_link_tail "-Wl,--start-group ${BOARD_MUSL_LIB}/libc.a ${BOARD_LIBGCC} \
 ${BOARD_LIBGCC_EH} -Wl,--end-group ${BOARD_GCC_CRTEND} ${BOARD_MUSL_LIB}/crtn.o")
 foreach(lang C CXX)
   set(CMAKE_${lang}_LINK_EXECUTABLE
       "<CMAKE_${lang}_COMPILER> <FLAGS> <CMAKE_${lang}_LINK_FLAGS> <LINK_FLAGS> -static \
--nostdlib -no-pie -s -Wl,--gc-sections -Wl,-z,norelro ${board_link_head} <OBJECTS> -o <TARGET> \
+-nostdlib -no-pie -s -Wl,--gc-sections ${board_link_head} <OBJECTS> -o <TARGET> \
 <LINK_LIBRARIES> ${board_link_tail}")
 endforeach()
 
