@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +14,7 @@ namespace {
 struct BoundedFile {
     int fd;
     std::size_t left; // bytes still allowed, one more than the limit at the start
-    bool owned;       // closed with the stream
+    bool owned;       // closed with the stream; else a text profile: a NUL fails the read
 };
 
 ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
@@ -27,6 +28,9 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
         if (file->left == 0) {
             errno = EFBIG;
             return -1;
+        }
+        if (!file->owned && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
+            return -1; // the stream's error flag is what the reader checks
         }
     }
     return n;

@@ -43,8 +43,9 @@ bool profile_read_start(ProfileFile &profile, void *data, std::size_t size);
 // save acts on it. With whole, the content must be all the profile holds, so a block
 // device, which cannot be cut short, is refused ("Write file fail - PATH", -2) before
 // anything is written; without it the content is a record at the start and what a
-// device holds beyond it stays. TERM, INT, HUP and QUIT are held off meanwhile: one
-// that came ends the run once the save is over.
+// device holds beyond it stays. Content beyond kReadLimit, which no later run could
+// read back, is refused the same way. Every signal that would end the run from outside
+// is held off meanwhile: one that came ends it once the save is over.
 int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole);
 
 // Closes the profile and its directory, which ends the hold.
