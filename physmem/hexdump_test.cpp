@@ -1,5 +1,6 @@
 #include "hexdump.h"
 
+#include "printf_dump.h"
 #include "rows.h"
 
 #include <algorithm>
@@ -39,21 +40,6 @@ TEST(HexDump, WordAndAddressMatchPrintf) {
     }
 }
 
-// The layout printed word by word with printf's formats.
-std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t count) {
-    std::string text;
-    char piece[32];
-    for (uint32_t i = 0; i < count; ++i, address += 4) {
-        if (i == 0 || address % 16 == 0) {
-            snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
-            text += piece;
-        }
-        snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
-        text += piece;
-    }
-    return text + "\n";
-}
-
 // The dump made from pieces of at most piece words, written whenever the text is full.
 std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, uint32_t piece) {
     char *text = nullptr;
@@ -91,7 +77,7 @@ TEST(HexDump, LayoutMatchesPrintf) {
     for (const auto &r : ranges) {
         for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
             EXPECT_EQ(dump_text(words.data(), r.address, r.count, piece),
-                      reference_dump(words.data(), r.address, r.count))
+                      printf_dump(words.data(), r.count, r.address))
                 << std::hex << r.address << " count " << std::dec << r.count << " piece " << piece;
         }
     }

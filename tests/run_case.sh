@@ -36,8 +36,46 @@
 #             "absent" leaves /dev/mem out, a line "size SIZE" (hex) makes it shorter
 #   mem-after the words the image must hold afterwards, and no other non-zero word
 #             (absent: exactly mem)
+# Cases may also be rows: "run_case.sh ROWS NAME" lays out the row named NAME of a rows
+# file (the format of tests/rows.h, each row starting with "name: NAME") as a case folder
+# and runs that; each key is one of the files above, a key on several lines a file of
+# several lines, each ending in a line feed.
 set -u
 . "$(dirname "$0")/test-env.sh"
+if [ $# = 2 ]; then
+    rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT && mkdir "$rows_dir/$2" || exit 2
+    perl -e '
+        my ($rows, $name, $dir) = @ARGV;
+        my %known = map { $_ => 1 } qw(args setup tmpfs stdout stderr stdout-to status removed
+            verify closed root user slow during mem mem-after);
+        my %escape = (n => "\n", t => "\t", r => "\r", v => "\x0b", f => "\f", "\"" => "\"",
+            "\\" => "\\");
+        open(my $in, "<", $rows) or die "$rows: $!\n";
+        my ($row, %seen);
+        while (my $line = <$in>) {
+            chomp $line;
+            undef $row if $line eq "";
+            next if $line =~ /^(#|$)/;
+            my ($key, $value) = $line =~ /^([a-z-]+):(?: (\S(?:.*\S)?))?$/ or die
+                "$rows:$.: not a `key: value` line, blanks at its ends escaped\n";
+            $line !~ /[[:cntrl:]]/ or die "$rows:$.: a control character not escaped\n";
+            $value = ($value // "") =~ s{\\(?:x([0-9a-fA-F]{2})|\{(\d+)\*(.)\}|(.))}{
+                defined $1 ? chr hex $1 : defined $2 ? $3 x $2 :
+                $escape{$4} // die "$rows:$.: a bad escape\n"}ger;
+            if (!defined $row) {
+                $key eq "name" && !$seen{$value}++ or die "$rows:$.: a row starts with a new name\n";
+                $row = $value;
+                next;
+            }
+            $known{$key} or die "$rows:$.: no key of the runner: $key\n";
+            next if $row ne $name;
+            open(my $out, ">>", "$dir/$key") or die "$dir/$key: $!\n";
+            print $out "$value\n" and close $out or die "$dir/$key: $!\n";
+        }
+        $seen{$name} or die "$rows: no row $name\n";' "$1" "$2" "$rows_dir/$2" || exit 2
+    bash "$0" "$rows_dir/$2"
+    exit
+fi
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 

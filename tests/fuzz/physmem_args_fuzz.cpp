@@ -3,6 +3,7 @@
 // print. (The command line as a whole has a target of its own.)
 #include "hexdump.h"
 #include "number.h"
+#include "printf_dump.h"
 #include "scratch.h"
 
 #include <algorithm>
@@ -58,20 +59,6 @@ int32_t strtol32(const char *text) {
     return overflow || value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-std::string printf_dump(const std::vector<uint32_t> &words, uint32_t address) {
-    std::string text;
-    char piece[32];
-    for (std::size_t i = 0; i < words.size(); ++i, address += 4) {
-        if (i == 0 || address % 16 == 0) {
-            std::snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
-            text += piece;
-        }
-        std::snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
-        text += piece;
-    }
-    return text + "\n";
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
@@ -105,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
                count - cut);
     FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
-    FUZZ_CHECK(std::string(text, length) == printf_dump(words, address));
+    FUZZ_CHECK(std::string(text, length) == printf_dump(words.data(), words.size(), address));
     std::free(text);
     return 0;
 }
