@@ -134,9 +134,31 @@ int mem_write(uint32_t address, uint32_t value) {
     return 0;
 }
 
+// Opens descriptors 0 to 2 that are closed on /dev/null (else /), so that /dev/mem
+// cannot take one and receive the output or the messages. Returns whether standard
+// output was closed, or -1 when a descriptor could not be filled.
+int fill_standard_descriptors() {
+    int stdout_closed = 0;
+    for (int fd = 0; fd <= 2;) {
+        if (fcntl(fd, F_GETFD) != -1) {
+            ++fd;
+        } else if (open("/dev/null", O_RDWR | O_NOCTTY) != fd &&
+                   open("/", O_RDONLY | O_DIRECTORY) != fd) {
+            return -1;
+        } else {
+            stdout_closed |= fd == 1 ? 1 : 0;
+        }
+    }
+    return stdout_closed;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    const int stdout_closed = fill_standard_descriptors();
+    if (stdout_closed < 0) {
+        return kFailed;
+    }
     mem_fd = open(kDevice, O_RDWR | O_SYNC);
     if (mem_fd < 0) {
         fprintf(stderr, "open device %s failed, errno = %d\n", kDevice, errno);
@@ -145,6 +167,14 @@ int main(int argc, char **argv) {
     const char *name = argc > 0 ? argv[0] : "physmem";
 
     const Request request = parse_request(argc, argv);
+    // What would go to a closed standard output is lost: a run whose job is to show
+    // something, or to write and show it, is refused before anything is touched.
+    const bool shows = request.kind == RequestKind::usage || request.kind == RequestKind::read ||
+                       request.kind == RequestKind::write;
+    if (stdout_closed != 0 && shows) {
+        errno = EBADF;
+        return output_failed();
+    }
     int status = kRefused;
     switch (request.kind) {
     case RequestKind::usage:
@@ -166,6 +196,15 @@ int main(int argc, char **argv) {
         return kRefused;
     case RequestKind::misaligned:
         fputs("the address must be align to 4!\n", stderr);
+        return kRefused;
+    case RequestKind::misplaced:
+        fputs("the options must come first, each a word of its own!\n", stderr);
+        return kRefused;
+    case RequestKind::bad_address:
+        fputs("the address must be one 32-bit hex number!\n", stderr);
+        return kRefused;
+    case RequestKind::bad_value:
+        fputs("the value must be one 32-bit hex number!\n", stderr);
         return kRefused;
     case RequestKind::read:
         catch_faults();

@@ -2,6 +2,8 @@
 
 #include "number.h"
 
+#include <algorithm>
+#include <cstring>
 #include <getopt.h>
 
 ReadPlan plan_read(uint32_t address, uint32_t bytes) {
@@ -22,7 +24,15 @@ Request parse_request(int argc, char **argv) {
     Request request{};
     bool writing = false;
     int shift = 0;
+    // The words as typed, before getopt moves options to the front, and the options seen.
+    const char *typed[3] = {};
+    for (int i = 1; i < argc && i <= 3; ++i) {
+        typed[i - 1] = argv[i];
+    }
+    char letters[3] = {};
+    int options = 0;
     for (int c; (c = getopt_long(argc, argv, "r:w:h", kNoLongOptions, nullptr)) != -1;) {
+        letters[std::min(options++, 2)] = static_cast<char>(c);
         switch (c) {
         case 'w':
             writing = true;
@@ -42,14 +52,30 @@ Request parse_request(int argc, char **argv) {
         }
     }
 
+    // A write's options are the first words, each a word of its own: the positions
+    // cannot then have moved, and nothing else can be taken for the address.
+    bool plain = options == shift;
+    for (int i = 0; i < options && plain; ++i) {
+        const char word[] = {'-', letters[i], '\0'};
+        plain = typed[i] != nullptr && std::strcmp(typed[i], word) == 0;
+    }
+    if (writing && !plain) {
+        request.kind = RequestKind::misplaced;
+        return request;
+    }
     if (argc < shift + (writing ? 3 : 2)) {
         request.kind = RequestKind::too_few;
         return request;
     }
-    request.address = read_hex32(argv[shift + 1]);
+    bool whole_address = false;
+    bool whole_value = false;
+    request.address = read_hex32(argv[shift + 1], &whole_address);
     if (writing) {
-        request.value = read_hex32(argv[shift + 2]);
-        request.kind = request.address % 4 != 0 ? RequestKind::misaligned : RequestKind::write;
+        request.value = read_hex32(argv[shift + 2], &whole_value);
+        request.kind = !whole_address             ? RequestKind::bad_address
+                       : !whole_value             ? RequestKind::bad_value
+                       : request.address % 4 != 0 ? RequestKind::misaligned
+                                                  : RequestKind::write;
         return request;
     }
     const int32_t size = argc > shift + 2 ? read_size(argv[shift + 2]) : 4;

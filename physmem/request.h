@@ -10,6 +10,9 @@ enum class RequestKind {
     negative_size, // SIZE reads as negative
     past_end,      // the range runs past 4 GiB
     misaligned,    // write address not a multiple of 4
+    misplaced,     // a write whose options are not the first words, each alone
+    bad_address,   // a write's ADDRESS not one whole 32-bit hex number
+    bad_value,     // a write's VALUE not one whole 32-bit hex number
     read,
     write,
 };
@@ -33,7 +36,8 @@ struct Request {
 inline constexpr uint32_t kPageSize = 4096; // fixed: the device's page, not the host's
 
 // Parses with getopt_long (GNU argument permutation on every C library), then re-reads
-// the words by position from the permuted argv, as the tool always has.
+// the words by position from the permuted argv, as the tool always has. A write is
+// stricter: it must be asked for plainly, "-w ADDRESS VALUE" with whole numbers.
 Request parse_request(int argc, char **argv);
 
 // Byte count from address, which must not run past 4 GiB.

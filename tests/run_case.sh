@@ -26,6 +26,8 @@
 #             only on calls on the case's files, through their descriptors or the
 #             directory's: the work directory, what setup left in it, the files the
 #             arguments name, /dev/mem and the standard output; never an emulator's own
+#   traced    optional extended regular expressions, one a line, each of which a line of
+#             slow's trace must match (slow "trace=openat" shows the calls that open)
 #   during    optional bash run in the work directory while the program runs (to act
 #             inside the window that slow opens); must exit 0. Its standard input reaches
 #             end of file once the program has ended: "read -t 0" tells whether it has,
@@ -47,7 +49,7 @@ if [ $# = 2 ]; then
     perl -e '
         my ($rows, $name, $dir) = @ARGV;
         my %known = map { $_ => 1 } qw(args setup tmpfs stdout stderr stdout-to status removed
-            verify closed root user slow during mem mem-after);
+            verify closed root user slow traced during mem mem-after);
         my %escape = (n => "\n", t => "\t", r => "\r", v => "\x0b", f => "\f", "\"" => "\"",
             "\\" => "\\");
         open(my $in, "<", $rows) or die "$rows: $!\n";
@@ -124,7 +126,9 @@ if [ -f "$case_dir/slow" ]; then
     command -v strace >/dev/null || unavailable "needs strace"
     # Paths, not calls: an emulator reads and stats its own files with the same calls.
     # strace matches a call by its descriptors' paths, which are canonical.
-    tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
+    trace=/dev/null
+    [ ! -f "$case_dir/traced" ] || trace=$work/trace
+    tracer=(strace -f -qq -o "$trace" -e "$(cat "$case_dir/slow")")
     : >"$work/stdout"
     for f in "$work/run" "$work/stdout" /dev/mem "$work/run"/* "$work/run"/.[!.]* "${args[@]}"; do
         f=$(cd "$work/run" && [ -e "$f" ] && realpath -- "$f") && tracer+=(-P "$f")
@@ -202,6 +206,9 @@ if [ -d "$case_dir/in" ] || [ -d "$case_dir/out" ]; then
 elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
     echo "FAIL: files left behind:"; ls -A "$work/run"; fail=1
 fi
+while IFS= read -r call; do
+    grep -qE -- "$call" "$work/trace" || { echo "FAIL: no traced call matches $call"; fail=1; }
+done < <(cat "$case_dir/traced" 2>/dev/null)
 if [ -f "$case_dir/verify" ]; then
     (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
 fi

@@ -123,6 +123,17 @@ result physmem-size-0 $?
 pm 0 -w 0x10000000 0x12345678 && printf '0x10000000:\t0x41007004\n' | cmp - /tmp/out && [ ! -s /tmp/err ]
 result physmem-read-only $?
 
+# With 1 or 2 closed, /dev/mem must not take it: the text would land at physical 0.
+physmem 0 64 >/tmp/zero
+physmem 0x00100000 16384 >&-
+out=$?
+physmem 0 0 2>&-
+err=$?
+echo "physmem >&-: status $out, 2>&-: status $err; physical 0:"
+cat /tmp/zero
+physmem 0 64 | cmp - /tmp/zero && [ -s /tmp/zero ] && [ "$out $err" = "1 1" ]
+result physmem-closed $?
+
 # kelmora's cases (guest/cases, from tests/cases) on the flash, run as the host runs
 # them: output, messages, status and files must be the expected ones on every kernel,
 # so no system call fails on one kernel that works on another.

@@ -22,8 +22,9 @@ bool is_space(char c) {
 }
 
 // The magnitude after blanks and one sign, read by the host's 64-bit strtoull; a second
-// blank or sign ends the number before it starts.
-uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow) {
+// blank or sign ends the number before it starts. *whole: digits up to the end of text.
+uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow,
+                   bool *whole = nullptr) {
     while (is_space(*text)) {
         ++text;
     }
@@ -32,18 +33,22 @@ uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow) {
         ++text;
     }
     *overflow = false;
-    if (is_space(*text) || *text == '-' || *text == '+') {
-        return 0;
+    char *end = const_cast<char *>(text);
+    unsigned long long value = 0;
+    if (!is_space(*text) && *text != '-' && *text != '+') {
+        errno = 0;
+        value = std::strtoull(text, &end, base);
+        *overflow = errno == ERANGE;
     }
-    errno = 0;
-    const unsigned long long value = std::strtoull(text, nullptr, base);
-    *overflow = errno == ERANGE;
+    if (whole != nullptr) {
+        *whole = end != text && *end == '\0' && !*overflow && value <= UINT32_MAX;
+    }
     return value;
 }
 
-uint32_t strtoul32(const char *text) {
+uint32_t strtoul32(const char *text, bool *whole) {
     bool negative, overflow;
-    const uint64_t value = magnitude(text, 16, &negative, &overflow);
+    const uint64_t value = magnitude(text, 16, &negative, &overflow, whole);
     if (overflow || value > UINT32_MAX) {
         return UINT32_MAX;
     }
@@ -63,7 +68,9 @@ int32_t strtol32(const char *text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string word(reinterpret_cast<const char *>(data), size); // up to a NUL
-    FUZZ_CHECK(read_hex32(word.c_str()) == strtoul32(word.c_str()));
+    bool whole = false, whole_too = false;
+    FUZZ_CHECK(read_hex32(word.c_str(), &whole) == strtoul32(word.c_str(), &whole_too));
+    FUZZ_CHECK(whole == whole_too);
     FUZZ_CHECK(read_size(word.c_str()) == strtol32(word.c_str()));
     if (size < 4) {
         return 0;

@@ -1,6 +1,7 @@
 // physmem's command line: whatever the words, the parse keeps every word, names an
-// option by a byte the user typed, writes only aligned words, and plans reads that stay
-// inside the pages they map and below 4 GiB.
+// option by a byte the user typed, writes only aligned words it was plainly given, and
+// plans reads that stay inside the pages they map and below 4 GiB.
+#include "number.h"
 #include "request.h"
 #include "scratch.h"
 
@@ -51,9 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         }));
         break;
     }
-    case RequestKind::write:
-        FUZZ_CHECK(request.address % 4 == 0);
+    case RequestKind::write: {
+        // Only "-w ADDRESS VALUE" as typed, both words whole numbers.
+        bool whole_address = false, whole_value = false;
+        FUZZ_CHECK(words.size() >= 4 && words[1] == "-w");
+        FUZZ_CHECK(read_hex32(words[2].c_str(), &whole_address) == request.address);
+        FUZZ_CHECK(read_hex32(words[3].c_str(), &whole_value) == request.value);
+        FUZZ_CHECK(whole_address && whole_value && request.address % 4 == 0);
         break;
+    }
     case RequestKind::read: {
         FUZZ_CHECK(uint64_t{request.address} + request.size <= uint64_t{1} << 32);
         const ReadPlan plan = plan_read(request.address, request.size);
