@@ -1,6 +1,6 @@
 // physmem's command-line numbers read as the C library's strtoul/strtol would on the
-// 32-bit device, and its dump, however it is fed, is byte for byte what printf would
-// print. (The command line as a whole has a target of its own.)
+// 32-bit device, and its dump, however it is fed and of whatever width, is byte for byte
+// what printf would print. (The command line as a whole has a target of its own.)
 #include "hexdump.h"
 #include "number.h"
 #include "printf_dump.h"
@@ -76,15 +76,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         return 0;
     }
 
-    // The input's bytes as up to 64 words, at an address from its first four.
-    const uint32_t address =
-        (data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24) & ~3u;
-    const uint64_t room = ((uint64_t{1} << 32) - address) / 4; // words below 4 GiB
+    // The input's bytes as up to 64 items, at an address from its first four, whose two
+    // lowest bits choose the width.
+    const uint32_t raw = data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24;
+    const unsigned width = raw % 4 == 1 ? 1 : raw % 4 == 2 ? 2 : 4;
+    const uint32_t address = raw & ~(width - 1);
+    const uint64_t room = ((uint64_t{1} << 32) - address) / width; // items below 4 GiB
     const auto count =
-        static_cast<std::size_t>(std::min<uint64_t>(std::min<std::size_t>(size / 4, 64), room));
-    std::vector<uint32_t> words(count);
+        static_cast<std::size_t>(std::min<uint64_t>(std::min<std::size_t>(size / width, 64), room));
+    std::vector<char> items(width * count);
+    std::vector<uint32_t> values(count); // little-endian hosts
     for (std::size_t i = 0; i < count; ++i) {
-        std::memcpy(&words[i], data + (4 * i) % (size - size % 4), 4);
+        std::memcpy(&items[width * i], data + (width * i) % (size - size % width), width);
+        std::memcpy(&values[i], &items[width * i], width);
     }
     char *text = nullptr;
     std::size_t length = 0;
@@ -93,13 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     // Made from two pieces, cut where the input's fifth byte says.
     static Dump dump;
     const auto cut = static_cast<uint32_t>(size > 4 ? data[4] % (count + 1) : 0);
-    dump_start(&dump, out, address);
-    FUZZ_CHECK(dump_add(&dump, words.data(), cut) == cut);
-    FUZZ_CHECK(dump_add(&dump, words.data() + cut, static_cast<uint32_t>(count) - cut) ==
+    dump_start(&dump, out, address, width);
+    FUZZ_CHECK(dump_add(&dump, items.data(), cut) == cut);
+    FUZZ_CHECK(dump_add(&dump, items.data() + width * cut, static_cast<uint32_t>(count) - cut) ==
                count - cut);
     FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
-    FUZZ_CHECK(std::string(text, length) == printf_dump(words.data(), words.size(), address));
+    FUZZ_CHECK(std::string(text, length) == printf_dump(values.data(), count, address, width));
     std::free(text);
     return 0;
 }
