@@ -10,7 +10,7 @@ constexpr char kDigits[] = "0123456789abcdef";
 
 // The room left in the text always fits one more item with a new line before it, and
 // the final line feed.
-constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * 11;
+constexpr size_t kLineMax = 1 + kAddressTextSize + 4 * size_t{11};
 
 // digits lower-case hex digits, zero-padded.
 void put_hex(char *out, uint32_t value, unsigned digits) {

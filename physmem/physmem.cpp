@@ -111,7 +111,7 @@ int mem_read(uint32_t address, uint32_t size, unsigned width) {
     }
     while (dump.item_count < plan.item_count) {
         access_armed = 1;
-        dump_add(&dump, items + width * dump.item_count, plan.item_count - dump.item_count);
+        dump_add(&dump, items + size_t{width} * dump.item_count, plan.item_count - dump.item_count);
         access_armed = 0;
         if (dump.item_count < plan.item_count && dump_write(&dump) != 0) {
             return output_failed();
