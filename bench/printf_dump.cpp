@@ -12,7 +12,7 @@ int main(int argc, char **argv) {
     uint32_t address = 0;
     size_t n;
     while ((n = fread(words, 4, sizeof words / 4, in)) > 0) {
-        printf_items(stdout, words, n, address, 4, address == 0);
+        fputs(printf_dump(words, n, address, 4, address == 0).c_str(), stdout);
         address += static_cast<uint32_t>(4 * n);
     }
     printf("\n");

@@ -90,7 +90,7 @@ TEST(HexDump, LayoutMatchesPrintf) {
             const uint32_t address = r.address + 4 - width;
             for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
                 EXPECT_EQ(dump_text(bytes, address, r.count, piece, width),
-                          printf_dump(values.data(), r.count, address, width))
+                          printf_dump(values.data(), r.count, address, width) + "\n")
                     << std::hex << address << " count " << std::dec << r.count << " piece " << piece
                     << " width " << width;
             }

@@ -46,35 +46,30 @@ set -u
 . "$(dirname "$0")/test-env.sh"
 if [ $# = 2 ]; then
     rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT && mkdir "$rows_dir/$2" || exit 2
-    perl -e '
-        my ($rows, $name, $dir) = @ARGV;
-        my %known = map { $_ => 1 } qw(args setup tmpfs stdout stderr stdout-to status removed
-            verify closed root user slow traced during mem mem-after);
-        my %escape = (n => "\n", t => "\t", r => "\r", v => "\x0b", f => "\f", "\"" => "\"",
-            "\\" => "\\");
-        open(my $in, "<", $rows) or die "$rows: $!\n";
-        my ($row, %seen);
-        while (my $line = <$in>) {
-            chomp $line;
-            undef $row if $line eq "";
-            next if $line =~ /^(#|$)/;
-            my ($key, $value) = $line =~ /^([a-z-]+):(?: (\S(?:.*\S)?))?$/ or die
-                "$rows:$.: not a `key: value` line, blanks at its ends escaped\n";
-            $line !~ /[[:cntrl:]]/ or die "$rows:$.: a control character not escaped\n";
-            $value = ($value // "") =~ s{\\(?:x([0-9a-fA-F]{2})|\{(\d+)\*(.)\}|(.))}{
-                defined $1 ? chr hex $1 : defined $2 ? $3 x $2 :
-                $escape{$4} // die "$rows:$.: a bad escape\n"}ger;
-            if (!defined $row) {
-                $key eq "name" && !$seen{$value}++ or die "$rows:$.: a row starts with a new name\n";
-                $row = $value;
-                next;
-            }
-            $known{$key} or die "$rows:$.: no key of the runner: $key\n";
-            next if $row ne $name;
-            open(my $out, ">>", "$dir/$key") or die "$dir/$key: $!\n";
-            print $out "$value\n" and close $out or die "$dir/$key: $!\n";
+    perl -ne '
+        BEGIN {
+            ($rows, $name, $dir) = (shift, shift, shift);
+            %known = map { $_ => 1 } qw(args setup tmpfs stdout stderr stdout-to status removed
+                verify closed root user slow traced during mem mem-after);
+            %escape = (n => "\n", t => "\t", r => "\r", v => "\x0b", f => "\f", "\"" => "\"",
+                "\\" => "\\");
         }
-        $seen{$name} or die "$rows: no row $name\n";' "$1" "$2" "$rows_dir/$2" || exit 2
+        chomp;
+        undef $row if $_ eq "";
+        next if /^(#|$)/;
+        my ($key, $value) = /^([a-z-]+):(?: (\S(?:.*\S)?))?$/ && !/[[:cntrl:]]/ ? ($1, $2 // "")
+            : die "$rows:$.: not `key: value`, blanks at the ends and control characters escaped\n";
+        $value =~ s{\\(?:x([0-9a-fA-F]{2})|\{(\d+)\*(.)\}|(.))}{defined $1 ? chr hex $1
+            : defined $2 ? $3 x $2 : $escape{$4} // die "$rows:$.: a bad escape\n"}ge;
+        if (!defined $row) {
+            $key eq "name" && !$seen{$value}++ or die "$rows:$.: a row starts with a new name\n";
+            $row = $value;
+        } elsif (!$known{$key}) {
+            die "$rows:$.: no key of the runner: $key\n";
+        } elsif ($row eq $name) {
+            open(OUT, ">>", "$dir/$key") && print OUT "$value\n" and close OUT or die "$dir/$key: $!\n";
+        }
+        END { $seen{$name} or die "$rows: no row $name\n" }' "$1" "$2" "$rows_dir/$2" "$1" || exit 2
     bash "$0" "$rows_dir/$2"
     exit
 fi

@@ -103,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
                count - cut);
     FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
-    FUZZ_CHECK(std::string(text, length) == printf_dump(values.data(), count, address, width));
+    FUZZ_CHECK(std::string(text, length) ==
+               printf_dump(values.data(), count, address, width) + "\n");
     std::free(text);
     return 0;
 }
