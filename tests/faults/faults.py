@@ -174,17 +174,14 @@ def kelmora(binary):
                 if sorted(os.listdir(work)) != files:
                     problems.append(f'next run left {sorted(os.listdir(work))}')
             else:
-                stdout, stderr = proc.stdout.decode(errors='replace'), proc.stderr.decode(errors='replace')
-                if proc.returncode != status % 256:
-                    problems.append(f'status {proc.returncode}, expected {status}')
-                if proc.returncode == 0 and seen != 'new':
-                    problems.append('status 0 without the new content')
-                if (stdout != out) if out is not None else not summary.startswith(stdout):
-                    problems.append(f'stdout {stdout!r}, expected {out!r}')
-                if stderr != err:
-                    problems.append(f'stderr {stderr!r}, expected {err!r}')
-                if left:
-                    problems.append(f'left behind: {left}')
+                stdout, stderr = (b.decode(errors='replace') for b in (proc.stdout, proc.stderr))
+                problems += [what for bad, what in (
+                    (proc.returncode != status % 256, f'status {proc.returncode}, expected {status}'),
+                    (proc.returncode == 0 and seen != 'new', 'status 0 without the new content'),
+                    ((stdout != out) if out is not None else not summary.startswith(stdout),
+                     f'stdout {stdout!r}, expected {out!r}'),
+                    (stderr != err, f'stderr {stderr!r}, expected {err!r}'),
+                    (left, f'left behind: {left}')) if bad]
             for p in problems:
                 faults.append(f'{name} {point}: {p}')
             return seen, killed
