@@ -57,13 +57,17 @@ FILE *bounded_stream(int fd, bool owned) {
 // Opened without waiting (a FIFO without a writer, a lease another user holds) and read
 // without waiting: a FIFO or socket is refused, and a device whose read would wait
 // fails as a read error.
-FILE *open_bounded_stream(const char *path) {
+FILE *open_bounded_stream(const char *path, Failure *failure) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
-    const bool file = fd >= 0 && fstat(fd, &st) == 0 && !S_ISFIFO(st.st_mode);
-    FILE *stream = file ? bounded_stream(fd, true) : nullptr;
-    if (stream == nullptr && fd >= 0) {
-        close(fd);
+    const bool opened = fd >= 0 && fstat(fd, &st) == 0;
+    const bool fifo = opened && S_ISFIFO(st.st_mode);
+    FILE *stream = opened && !fifo ? bounded_stream(fd, true) : nullptr;
+    if (stream == nullptr) {
+        *failure = {fifo ? Fault::input_fifo : Fault::input_unread, errno, 0};
+        if (fd >= 0) {
+            close(fd);
+        }
     }
     return stream;
 }
