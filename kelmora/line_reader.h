@@ -14,5 +14,4 @@ struct LineCount {
 // space in place, and returns its start, also stored in *line. Returns nullptr (and
 // stores it) at end of file or on a read error; the caller tells them apart by ferror.
 // With count, the line's place is counted there.
-char *read_config_line(char *buf, int size, FILE *stream, char **line,
-                       LineCount *count = nullptr);
+char *read_config_line(char *buf, int size, FILE *stream, char **line, LineCount *count = nullptr);

@@ -122,7 +122,8 @@ int report(Step step, const Failure &failure, const char *input, const char *out
     const char *why = text.why;
     if (why == nullptr) {
         // A non-blocking open or read tells a wait it refused only by this error.
-        why = failure.error == EAGAIN ? "a read or open that would wait" : std::strerror(failure.error);
+        why = failure.error == EAGAIN ? "a read or open that would wait"
+                                      : std::strerror(failure.error);
     }
     std::fprintf(stderr, "kelmora: %s%s: %s%s\n", path, place, why, size);
     std::fputs(kStepEnds[step].message, stderr);

@@ -11,6 +11,7 @@ each with its injection in slow.)
 Usage: faults.py kelmora BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
 """
+import errno
 import os
 import re
 import shutil
@@ -138,23 +139,27 @@ def kelmora_roles(events, input_name, profile_name):
     return roles
 
 
-def expected(outcome, target, save, summary, path):
-    """Status, standard output (None: any part of the summary) and standard error."""
+def expected(outcome, target, save, summary, path, source, how):
+    """Status, standard output (None: any part of the summary) and standard error, whose
+    reason line names the file and the injected error."""
     t = TARGETS[target]
     if outcome == 'none':
         return 0, summary, ''
     if outcome == 'stdout':
         return 0, None, ''
+    why = os.strerror(getattr(errno, how, 0))
     if outcome == 'no-settings':
-        return 253, '', "Read WPA file failure! \n"
+        return 253, '', f"kelmora: {source}: {why}\nRead WPA file failure! \n"
+    reason = f'kelmora: {path}: {why}\n'
     if outcome in ('load-open', 'load-read'):
         word = 'Open' if outcome == 'load-open' else 'Read'
-        return 253, f'{summary}{word} file fail - {path}\n{t["rff"]}', "Can't restore file! \n"
+        return (253, f'{summary}{word} file fail - {path}\n{t["rff"]}',
+                reason + "Can't restore file! \n")
     word = 'Open' if outcome == 'save-open' else 'Write'
     out = f'{summary}{word} file fail - {path}\n'
     if t['w2f'] and save == 1:
-        return 253, out + t['w2f'], "Can't restore file! \n"
-    return 252, out, "Can't write to file! \n"
+        return 253, out + t['w2f'], reason + "Can't restore file! \n"
+    return 252, out, reason + "Can't write to file! \n"
 
 
 def temp_pattern(profile_name):
@@ -190,7 +195,8 @@ def kelmora(binary):
         with open(os.path.join(case_dir, 'args')) as f:
             args = f.read().splitlines()
         path = args[args.index('-o') + 1]
-        input_name = os.path.basename(args[args.index('-f') + 1])
+        source = args[args.index('-f') + 1]
+        input_name = os.path.basename(source)
         old = read_file(os.path.join(case_dir, 'in', path))
         new = read_file(os.path.join(case_dir, 'out', path))
         with open(os.path.join(case_dir, 'stdout')) as f:
@@ -205,13 +211,13 @@ def kelmora(binary):
             shutil.copytree(os.path.join(case_dir, 'in'), work, dirs_exist_ok=True)
             return work
 
-        def check(point, work, proc, outcome, save, landed, kept):
+        def check(point, work, proc, outcome, save, landed, kept, how):
             """Compares a finished run with its expectation; returns the content seen."""
             problems = []
             killed = proc.returncode == -9
             content = read_file(os.path.join(work, path))
             seen = 'new' if content == new else 'old' if content == old else 'lost'
-            status, out, err = expected(outcome, target, save, summary, path)
+            status, out, err = expected(outcome, target, save, summary, path, source, how)
             # A killed run stops where it was; a finished one keeps what landed for good.
             if killed:
                 want = 'new' if landed else 'old'
@@ -288,7 +294,7 @@ def kelmora(binary):
                     proc = strace(always + [injection(call, how, when)],
                                   [binary] + args, cwd=work)
                     seen, killed = check(f'{call}#{when} ({role}) {how}', work, proc, outcome,
-                                         save, landed, kept)
+                                         save, landed, kept, how)
                     if killed != (how == 'KILL'):
                         faults.append(f'{name} {call}#{when} {how}: status {proc.returncode}')
                     shutil.rmtree(work)
