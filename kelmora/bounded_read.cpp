@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +14,7 @@ namespace {
 struct BoundedFile {
     int fd;
     std::size_t left; // bytes still allowed, one more than the limit at the start
-    bool owned;       // closed with the stream
+    bool owned;       // closed with the stream; else a text profile: a NUL fails the read
 };
 
 ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
@@ -26,6 +27,10 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
         file->left -= static_cast<std::size_t>(n);
         if (file->left == 0) {
             errno = EFBIG;
+            return -1;
+        }
+        if (!file->owned && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
+            errno = EILSEQ; // the stream's error flag is what the reader checks
             return -1;
         }
     }

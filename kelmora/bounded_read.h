@@ -15,5 +15,6 @@ inline constexpr std::size_t kReadLimit = std::size_t{16} << 20;
 // *failure says why, when it cannot be opened.
 FILE *open_bounded_stream(const char *path, Failure *failure);
 
-// The same over an open file, read from where it stands; the stream leaves fd open.
+// The same over an open text file, read from where it stands, whose reads fail (EILSEQ)
+// at a NUL byte too: a binary record is no text profile. The stream leaves fd open.
 FILE *open_bounded_stream(int fd);

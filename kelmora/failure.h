@@ -18,11 +18,13 @@ enum class Fault {
     no_network, // blocks, but none takes effect
     // The profile, read by the restore.
     profile_unopened, // error
+    foreign_link,     // another user's link in a sticky, world-writable directory
     profile_fifo,
     profile_busy,
     profile_unread, // error
     profile_short,  // number: its size
     profile_too_large,
+    profile_nul, // a NUL byte in a text profile
     profile_no_memory,
     key_too_long, // refused before the profile is opened
     // The profile, written by a save.
@@ -30,6 +32,7 @@ enum class Fault {
     profile_unwritten,  // error: a write, sync or rename
     profile_replaced,   // its name was given another file during the run
     block_device_text,
+    save_too_large, // beyond what a later run would read
 };
 
 struct Failure {

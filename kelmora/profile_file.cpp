@@ -5,22 +5,32 @@
 #include "in_place_route.h"
 #include "rename_route.h"
 
-#include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kMaxLinks = 40; // symbolic links followed, as the kernel allows
 constexpr long kHoldPollNanoseconds = 10'000'000;
-// Catchable signals that end a run by default, held off during a save.
-constexpr std::array<int, 4> kHeldSignals{SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+// The signals held during a save, bit N - 1 for signal N: all but the faults the program
+// raises itself and those whose default action does not end the process. The C
+// library's own (32 to 34 on musl) are held too: in a program that starts no threads
+// or timers they keep their default action, which ends it, and the C library's
+// sigprocmask would leave them out, hence the system call.
+constexpr uint64_t kHeldSignals =
+    ~(uint64_t{1} << (SIGSEGV - 1) | uint64_t{1} << (SIGBUS - 1) | uint64_t{1} << (SIGFPE - 1) |
+      uint64_t{1} << (SIGILL - 1) | uint64_t{1} << (SIGTRAP - 1) | uint64_t{1} << (SIGSYS - 1) |
+      uint64_t{1} << (SIGCHLD - 1) | uint64_t{1} << (SIGCONT - 1) | uint64_t{1} << (SIGURG - 1) |
+      uint64_t{1} << (SIGWINCH - 1) | uint64_t{1} << (SIGTSTP - 1) | uint64_t{1} << (SIGTTIN - 1) |
+      uint64_t{1} << (SIGTTOU - 1));
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 void close_dir(int dir) {
@@ -41,12 +51,28 @@ int open_at(int dir, const char *name, int flags, int *write_error) {
     return openat(dir, name, O_RDONLY | flags);
 }
 
+// The kernel's rule for links in a sticky, world-writable directory (/tmp), which its
+// own resolution would apply: only the follower's links or the directory owner's are
+// followed, so no other user can aim a planted link at a file this run may write.
+bool may_follow(int dir, const char *name) {
+    struct stat d;
+    struct stat l;
+    if (fstat(dir, &d) != 0 || fstatat(dir, name, &l, AT_SYMLINK_NOFOLLOW) != 0) {
+        return false;
+    }
+    return (d.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH) || l.st_uid == geteuid() ||
+           l.st_uid == d.st_uid;
+}
+
 // Resolves path once, step by step from directories already open: each directory is
 // opened, then the name in it without following a link; a link's target is resolved
 // from the directory holding the link. On return *dir is the directory of the file
 // opened and name its name there, or *dir is -1 where a directory could not be opened
 // (no read permission): the kernel's own resolution of what remains opens the file then.
-int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1], int *write_error) {
+// The profile's path is resolved, and its dir, name, write_error and foreign_link set.
+int resolve_and_open(ProfileFile &profile) {
+    const char *path = profile.path;
+    int *write_error = &profile.write_error;
     char rest[PATH_MAX];
     char link[PATH_MAX];
     const std::size_t length = std::strlen(path);
@@ -60,8 +86,9 @@ int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1], int
         char *slash = std::strrchr(rest, '/');
         const char *base = slash != nullptr ? slash + 1 : rest;
         int next = -1;
-        if (*base != '\0' && std::strcmp(base, ".") != 0 && std::strcmp(base, "..") != 0 &&
-            std::strlen(base) <= NAME_MAX) {
+        const bool named = *base != '\0' && std::strcmp(base, ".") != 0 &&
+                           std::strcmp(base, "..") != 0 && std::strlen(base) <= NAME_MAX;
+        if (named) {
             if (slash == nullptr) {
                 next = openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             } else {
@@ -69,6 +96,10 @@ int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1], int
                 next = openat(at, slash == rest ? "/" : rest, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 *slash = '/';
             }
+        }
+        if (next < 0 && named && errno != EACCES) {
+            close_dir(at); // out of descriptors or memory, say: no directory to do without
+            return -1;
         }
         if (next < 0) {
             const int fd = open_at(at, rest, O_NOCTTY | O_NONBLOCK | O_CLOEXEC, write_error);
@@ -80,15 +111,16 @@ int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1], int
         const int fd = open_at(at, base, kOpenFlags, write_error);
         if (fd >= 0 || errno != ELOOP) {
             if (fd >= 0) {
-                *dir = at;
-                std::memcpy(name, base, std::strlen(base) + 1);
+                profile.dir = at;
+                std::memcpy(profile.name, base, std::strlen(base) + 1);
             } else {
                 close(at);
             }
             return fd;
         }
         const ssize_t size = readlinkat(at, base, link, sizeof link - 1);
-        if (size <= 0) {
+        profile.foreign_link = size > 0 && !may_follow(at, base);
+        if (size <= 0 || profile.foreign_link) {
             close(at);
             return -1;
         }
@@ -108,8 +140,11 @@ long long now_ms() {
 }
 
 Failure open_once(ProfileFile &profile) {
-    profile.fd = resolve_and_open(profile.path, &profile.dir, profile.name, &profile.write_error);
+    profile.fd = resolve_and_open(profile);
     struct stat st;
+    if (profile.foreign_link) {
+        return {Fault::foreign_link, 0, 0};
+    }
     if (profile.fd < 0 || fstat(profile.fd, &st) != 0) {
         const int error = errno;
         profile_close(profile);
@@ -202,23 +237,22 @@ Failure profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
     return {Fault::profile_short, 0, static_cast<long>(st.st_size)};
 }
 
-// The signals that end a run at shutdown, on Ctrl-C or when a session drops wait until
-// the save is over: a profile cut off halfway would hold new content before old.
+// Every signal that would end the run from outside (shutdown, Ctrl-C, a dropped session,
+// a timer or CPU limit armed before exec) waits until the save is over: a profile cut
+// off halfway would hold new content before old.
 Failure profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
     if (profile.fd < 0 || !profile.writable) {
         return {Fault::profile_unwritable, profile.fd < 0 ? EBADF : profile.write_error, 0};
     }
-    sigset_t held;
-    sigset_t before;
-    sigemptyset(&held);
-    for (const int signal : kHeldSignals) {
-        sigaddset(&held, signal);
-    }
-    sigprocmask(SIG_BLOCK, &held, &before);
+    uint64_t before = 0;
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, &kHeldSignals, &before, sizeof before);
     struct stat st;
     Failure failure{Fault::profile_unwritten, 0, 0};
-    // A block device cannot be cut short: old lines after new text would be read back.
-    if (fstat(profile.fd, &st) != 0) {
+    // A block device cannot be cut short: old lines after new text would be read back. A
+    // profile beyond the read limit could never be restored from again.
+    if (size > kReadLimit) {
+        failure.fault = Fault::save_too_large;
+    } else if (fstat(profile.fd, &st) != 0) {
         failure.error = errno;
     } else if (whole && S_ISBLK(st.st_mode)) {
         failure.fault = Fault::block_device_text;
@@ -243,6 +277,7 @@ Failure profile_replace(ProfileFile &profile, const void *data, std::size_t size
             failure.error = errno;
         }
     }
-    sigprocmask(SIG_SETMASK, &before, nullptr); // a signal held off ends the run here
+    // A signal held off ends the run here.
+    syscall(SYS_rt_sigprocmask, SIG_SETMASK, &before, nullptr, sizeof before);
     return failure;
 }

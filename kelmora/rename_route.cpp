@@ -19,6 +19,9 @@ namespace {
 constexpr int kNameTries = 16;     // fresh names tried when one is taken
 constexpr int kRandomLetters = 12; // 60 bits
 constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuv";
+// Room for the temporary name of any profile name: one too long for the directory fails
+// its creation with ENAMETOOLONG.
+using TempName = char[NAME_MAX + kRandomLetters + sizeof "...tmp"];
 
 // Temporary files of the profile NAME are ".NAME.RANDOM.tmp", RANDOM exactly
 // kRandomLetters of kLetters: only a name this program makes is ever taken for one.
@@ -36,14 +39,22 @@ bool is_temp_of(const char *entry, const char *name) {
     return std::strcmp(letters + kRandomLetters, ".tmp") == 0;
 }
 
+// Whether another process holds a record lock (fcntl or lockf) on the file.
+bool record_locked(int fd) {
+    struct flock lock {}; // from offset 0 (SEEK_SET) to the end
+    lock.l_type = F_WRLCK;
+    return fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+}
+
 // A run holds its temporary file locked from its creation to its exit, so one that can
 // be locked now was left by a run that died (killed, or a power cut). Only a regular
 // file of this run's user or of the profile's owner with no other name is one; a link
 // or anyone else's file planted under such a name stays. One that is the profile itself
 // is the old name of a rename that a power cut tore in half (JFFS2 writes the new name
-// before it deletes the old): this run holds its lock, and the profile keeps its content
-// when the extra name goes.
-void remove_stale_temps(int dir, const char *name, const struct stat &profile) {
+// before it deletes the old): the profile keeps its content when the extra name goes.
+// A name locked by anyone else stays, whatever its links: the lock is tried on the
+// profile's own open file there, which this run may hold already.
+void remove_stale_temps(int dir, const char *name, int profile_fd, const struct stat &profile) {
     const int copy = dup(dir);
     DIR *entries = copy >= 0 ? fdopendir(copy) : nullptr;
     if (entries == nullptr) {
@@ -62,11 +73,13 @@ void remove_stale_temps(int dir, const char *name, const struct stat &profile) {
             continue;
         }
         struct stat st;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            (same_file(st, profile) ||
-             (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid) &&
-              flock(fd, LOCK_EX | LOCK_NB) == 0))) {
-            unlinkat(dir, entry->d_name, 0);
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            const bool own = same_file(st, profile);
+            if ((own ||
+                 (st.st_nlink == 1 && (st.st_uid == geteuid() || st.st_uid == profile.st_uid))) &&
+                flock(own ? profile_fd : fd, LOCK_EX | LOCK_NB) == 0 && !record_locked(fd)) {
+                unlinkat(dir, entry->d_name, 0);
+            }
         }
         close(fd);
     }
@@ -103,7 +116,7 @@ uint64_t next_bits(TempNames &names) {
 }
 
 // The next temporary name of the profile name; false when it does not fit.
-bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 1]) {
+bool next_temp_name(TempNames &names, const char *name, TempName &temp) {
     char letters[kRandomLetters + 1];
     uint64_t bits = next_bits(names);
     for (char &letter : letters) {
@@ -118,7 +131,7 @@ bool next_temp_name(TempNames &names, const char *name, char (&temp)[NAME_MAX + 
 // Created exclusively and without following a link, under a fresh name while one is
 // taken. Mode 0600 until the content is complete and stored: the profile holds the key
 // in clear.
-int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
+int create_temp(int dir, const char *name, TempName &temp) {
     TempNames names = temp_names();
     for (int i = 0; i < kNameTries && next_temp_name(names, name, temp); ++i) {
         const int fd = openat(dir, temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -127,6 +140,16 @@ int create_temp(int dir, const char *name, char (&temp)[NAME_MAX + 1]) {
         }
     }
     return -1;
+}
+
+// The errors that say this directory or file system cannot have the temporary file,
+// or cannot give it what the profile has: the profile is then written in place. Any
+// other (no descriptor, memory or room left, an I/O error) fails the save.
+RenameOutcome route_after(int error) {
+    constexpr unsigned long long kNoRoom =
+        1ULL << EACCES | 1ULL << EPERM | 1ULL << EROFS | 1ULL << ENAMETOOLONG;
+    return (error < 64 && (kNoRoom >> error & 1U) != 0) || error == EOPNOTSUPP ? kWriteInPlace
+                                                                               : kRenameFailed;
 }
 
 // Keeps the errno of the failure that led here.
@@ -150,11 +173,11 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
     if (names_fixed(dir)) {
         return kWriteInPlace;
     }
-    remove_stale_temps(dir, name, old);
-    char temp[NAME_MAX + 1];
+    remove_stale_temps(dir, name, fd, old);
+    TempName temp;
     const int tfd = create_temp(dir, name, temp);
     if (tfd < 0) {
-        return kWriteInPlace;
+        return route_after(errno);
     }
     // Locked from birth: other runs can tell it is alive, and after the rename the lock
     // holds the profile for the rest of this run.
@@ -164,7 +187,7 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
     }
     if (fchown(tfd, old.st_uid, old.st_gid) != 0 || !copy_attributes(fd, tfd) ||
         !copy_inode_flags(fd, tfd)) {
-        return discard(dir, temp, tfd, kWriteInPlace);
+        return discard(dir, temp, tfd, route_after(errno));
     }
     if (fchmod(tfd, old.st_mode & 07777) != 0) {
         return discard(dir, temp, tfd, kRenameFailed);

@@ -107,7 +107,10 @@ Failure text_profile_load(ProfileFile &profile) {
     } else if (std::ferror(stream)) {
         // A failing read is no end of file: half a profile must not be saved.
         const int error = errno;
-        failure = {error == EFBIG ? Fault::profile_too_large : Fault::profile_unread, error, 0};
+        failure = {Fault::profile_unread, error, 0};
+        if (error == EFBIG || error == EILSEQ) {
+            failure.fault = error == EFBIG ? Fault::profile_too_large : Fault::profile_nul;
+        }
     }
     std::fclose(stream);
     return failure;

@@ -41,20 +41,20 @@ OUTCOMES = {
     'open-input': 'no-settings', 'read-input': 'no-settings', 'close-input': 'none',
     # The profile is opened once, held (without locks the run goes on unheld) and read.
     'open-profile': 'load-open', 'read-profile': 'load-read', 'flock-profile': 'none',
-    'close-profile': 'none', 'flistxattr-profile': 'none', 'ioctl-profile': 'none',
-    # Without a directory, a temporary file, the owner, attributes or inode flags on it,
-    # or where the rename is refused as for a bind mount, the profile is written in place.
-    'open-dir': 'none', 'ioctl-dir': 'none', 'open-temp': 'none', 'fchown-temp': 'none',
-    'flistxattr-temp': 'none',
-    'ioctl-temp': 'none', 'renameat-temp:EXDEV': 'none', 'flock-temp': 'none',
-    'close-temp': 'none', 'close-dir': 'none',
+    'close-profile': 'none',
+    # Where the owner cannot be kept (EPERM) or the rename is refused as for a bind mount,
+    # the profile is written in place; other errors fail the save.
+    'open-dir': 'load-open', 'ioctl-dir': 'none', 'open-temp': 'save-write', 'fchown-temp': 'none',
+    'flistxattr-temp': 'save-write', 'flistxattr-profile': 'save-write',
+    'ioctl-temp': 'save-write', 'ioctl-profile': 'save-write', 'renameat-temp:EXDEV': 'none',
+    'flock-temp': 'none', 'close-temp': 'none', 'close-dir': 'none', 'fsync-dir:EINVAL': 'none',
     # Random bits for the temporary name fall back to the clock.
     'open-urandom': 'none', 'read-urandom': 'none', 'close-urandom': 'none',
     'write-temp': 'save-write', 'fsync-temp': 'save-write', 'fchmod-temp': 'save-write',
     'renameat-temp': 'save-write', 'fsync-dir': 'save-write',
     'read-inplace': 'save-write', 'write-inplace': 'save-write',
     'ftruncate-inplace': 'save-write', 'fsync-inplace': 'save-write',
-    'write-stdout': 'stdout', 'writev-stdout': 'stdout', 'ioctl-stdout': 'none',
+    'write-stdout': 'stdout', 'ioctl-stdout': 'none',
 }
 # Roles after which the new content is in the profile: for good after a rename, and
 # after an in-place write only until a reported failure puts the old bytes back.
