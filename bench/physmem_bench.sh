@@ -24,7 +24,7 @@ words=$((size / 4))
 work=$(mktemp -d)
 mount -t tmpfs -o size=$((size * 2)) benchfs "$work"
 head -c "$size" /dev/urandom >"$work/image"
-"${CXX:-c++}" -O2 -o "$work/printf_dump" "$here/printf_dump.cpp"
+"${CXX:-c++}" -O2 -I "$here/../tests" -o "$work/printf_dump" "$here/printf_dump.cpp"
 exec 3>/dev/null # kept open: /dev is replaced below
 mount -t tmpfs -o size=1m benchdev /dev
 : >/dev/mem

@@ -1,7 +1,6 @@
 // The plain way to print a dump: one printf per word, in physmem's layout, of a file
 // read from offset 0. The benchmark's baseline and its reference for the output bytes.
-#include <stdint.h>
-#include <stdio.h>
+#include "printf_dump.h"
 
 int main(int argc, char **argv) {
     FILE *in = argc == 2 ? fopen(argv[1], "rb") : nullptr;
@@ -13,13 +12,8 @@ int main(int argc, char **argv) {
     uint32_t address = 0;
     size_t n;
     while ((n = fread(words, 4, sizeof words / 4, in)) > 0) {
-        for (size_t i = 0; i < n; ++i, address += 4) {
-            if (address == 0)
-                printf("0x%08x:", address);
-            else if (address % 16 == 0)
-                printf("\n0x%08x:", address);
-            printf("\t0x%8x", words[i]);
-        }
+        fputs(printf_dump(words, n, address, 4, address == 0).c_str(), stdout);
+        address += static_cast<uint32_t>(4 * n);
     }
     printf("\n");
     fclose(in);

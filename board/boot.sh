@@ -136,8 +136,9 @@ flash=$work/flash.img
 qemu=(qemu-system-arm -M versatilepb -m 128 -kernel "$kernel/zImage"
     -initrd "$work/initramfs.cpio" -net none -no-reboot -audiodev none,id=snd -global pl041.audiodev=snd)
 [ "$dtb" = no ] || qemu+=(-dtb "$kernel/versatile-pb.dtb")
-# lpj skips the delay loop calibration; quiet keeps the console for the guest's lines.
-append="console=ttyAMA0 panic=-1 quiet lpj=1000000 board.fs=$fs board.kernel=$series"
+# lpj skips the delay loop calibration; quiet keeps the console for the guest's lines;
+# mem=127M leaves the last MiB of RAM to physmem's checks, where no kernel data lives.
+append="console=ttyAMA0 panic=-1 quiet lpj=1000000 mem=127M board.fs=$fs board.kernel=$series"
 append+=" mtdparts=$flash_mtd:-(conf)"
 [ "$fs" != ubifs ] || append+=" ubi.mtd=0"
 

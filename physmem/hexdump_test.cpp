@@ -1,5 +1,6 @@
 #include "hexdump.h"
 
+#include "printf_dump.h"
 #include "rows.h"
 
 #include <algorithm>
@@ -25,13 +26,16 @@ std::vector<uint32_t> sample_words() {
     return words;
 }
 
-TEST(HexDump, WordAndAddressMatchPrintf) {
+TEST(HexDump, ItemAndAddressMatchPrintf) {
     for (uint32_t v : sample_words()) {
         char want[32];
         char got[32] = {};
-        snprintf(want, sizeof want, "\t0x%8x", v);
-        ASSERT_EQ(put_word(got, v), got + kWordTextSize);
-        ASSERT_STREQ(got, want);
+        for (unsigned width : {1u, 2u, 4u}) {
+            const uint32_t item = v & static_cast<uint32_t>((uint64_t{1} << (8 * width)) - 1);
+            snprintf(want, sizeof want, "\t0x%*x", static_cast<int>(2 * width), item);
+            ASSERT_EQ(put_item(got, item, width), got + 3 + 2 * width);
+            ASSERT_STREQ(got, want);
+        }
         memset(got, 0, sizeof got);
         snprintf(want, sizeof want, "0x%08x:", v);
         ASSERT_EQ(put_address(got, v), got + kAddressTextSize);
@@ -39,31 +43,18 @@ TEST(HexDump, WordAndAddressMatchPrintf) {
     }
 }
 
-// The layout printed word by word with printf's formats.
-std::string reference_dump(const uint32_t *words, uint32_t address, uint32_t count) {
-    std::string text;
-    char piece[32];
-    for (uint32_t i = 0; i < count; ++i, address += 4) {
-        if (i == 0 || address % 16 == 0) {
-            snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
-            text += piece;
-        }
-        snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
-        text += piece;
-    }
-    return text + "\n";
-}
-
-// The dump made from pieces of at most piece words, written whenever the text is full.
-std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, uint32_t piece) {
+// The dump of count items of width bytes, made from pieces of at most piece items,
+// written whenever the text is full.
+std::string dump_text(const char *items, uint32_t address, uint32_t count, uint32_t piece,
+                      unsigned width) {
     char *text = nullptr;
     size_t length = 0;
     FILE *out = open_memstream(&text, &length);
     static Dump dump;
-    dump_start(&dump, out, address);
+    dump_start(&dump, out, address, width);
     for (uint32_t done = 0; done < count;) {
-        const uint32_t taken = dump_add(&dump, words + done, std::min(piece, count - done));
-        EXPECT_EQ(dump.word_count, done + taken);
+        const uint32_t taken = dump_add(&dump, items + width * done, std::min(piece, count - done));
+        EXPECT_EQ(dump.item_count, done + taken);
         done += taken;
         if (taken == 0) {
             EXPECT_EQ(dump_write(&dump), 0);
@@ -78,6 +69,7 @@ std::string dump_text(const uint32_t *words, uint32_t address, uint32_t count, u
 
 TEST(HexDump, LayoutMatchesPrintf) {
     std::vector<uint32_t> words = sample_words();
+    const auto *bytes = reinterpret_cast<const char *>(words.data());
     struct Range {
         uint32_t address, count;
     };
@@ -87,12 +79,21 @@ TEST(HexDump, LayoutMatchesPrintf) {
         ranges.push_back({static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX)),
                           static_cast<uint32_t>(row_number(row, "count", 0, words.size()))});
     }
-    // Pieces of one word, of a page, and not cut at all.
-    for (const auto &r : ranges) {
-        for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
-            EXPECT_EQ(dump_text(words.data(), r.address, r.count, piece),
-                      reference_dump(words.data(), r.address, r.count))
-                << std::hex << r.address << " count " << std::dec << r.count << " piece " << piece;
+    // Each width, the narrower ones starting off the range's word; pieces of one item,
+    // of a page, and not cut at all.
+    for (unsigned width : {1u, 2u, 4u}) {
+        for (const auto &r : ranges) {
+            std::vector<uint32_t> values(r.count);
+            for (uint32_t i = 0; i < r.count; ++i) {
+                memcpy(&values[i], bytes + width * i, width); // little-endian hosts
+            }
+            const uint32_t address = r.address + 4 - width;
+            for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
+                EXPECT_EQ(dump_text(bytes, address, r.count, piece, width),
+                          printf_dump(values.data(), r.count, address, width) + "\n")
+                    << std::hex << address << " count " << std::dec << r.count << " piece " << piece
+                    << " width " << width;
+            }
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "number.h"
 
+#include <algorithm>
+
 namespace {
 
 bool is_blank(char c) {
@@ -33,19 +35,24 @@ const char *skip_sign(const char *p, bool *negative) {
 
 } // namespace
 
-uint32_t read_hex32(const char *text) {
+uint32_t read_hex32(const char *text, bool *whole) {
     bool negative = false;
     const char *p = skip_sign(text, &negative);
     // "0x" counts as a prefix only when a digit follows; otherwise the "0" is the number.
     if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && hex_digit(p[2]) >= 0) {
         p += 2;
     }
+    const char *const digits = p;
     uint64_t value = 0;
     for (int d; (d = hex_digit(*p)) >= 0; ++p) {
-        value = value * 16 + static_cast<uint64_t>(d);
-        if (value > UINT32_MAX) {
-            return UINT32_MAX; // strtoul's overflow result ignores the sign
-        }
+        // Past 32 bits the digits are still walked, to find where the number ends.
+        value = std::min<uint64_t>(value * 16 + static_cast<uint64_t>(d), uint64_t{UINT32_MAX} + 1);
+    }
+    if (whole != nullptr) {
+        *whole = p != digits && *p == '\0' && value <= UINT32_MAX;
+    }
+    if (value > UINT32_MAX) {
+        return UINT32_MAX; // strtoul's overflow result ignores the sign
     }
     auto result = static_cast<uint32_t>(value);
     return negative ? 0u - result : result;

@@ -7,10 +7,13 @@
 namespace {
 
 TEST(ReadHex32, MatchesThirtyTwoBitStrtoul) {
-    for (const Row &row : load_rows(TEST_ROWS_DIR "/number_test.hex32.rows", {"text", "value"})) {
+    for (const Row &row :
+         load_rows(TEST_ROWS_DIR "/number_test.hex32.rows", {"text", "value", "whole"})) {
         const std::string text = row_text(row, "text");
         const auto value = static_cast<uint32_t>(row_number(row, "value", 0, UINT32_MAX));
-        EXPECT_EQ(read_hex32(text.c_str()), value) << '"' << text << '"';
+        bool whole = false;
+        EXPECT_EQ(read_hex32(text.c_str(), &whole), value) << '"' << text << '"';
+        EXPECT_EQ(whole, !row_texts(row, "whole").empty()) << '"' << text << '"';
     }
 }
 

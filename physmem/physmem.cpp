@@ -1,5 +1,6 @@
-// physmem: reads a range of 32-bit words of physical memory, or writes one word,
-// through "/dev/mem".
+// physmem: reads a range of 32-bit words (or bytes, or halfwords) of physical memory, or
+// writes one, through "/dev/mem".
+#include "access.h"
 #include "hexdump.h"
 #include "request.h"
 
@@ -47,13 +48,15 @@ void catch_faults() {
     sigaction(SIGSEGV, &action, nullptr);
 }
 
-// Stores value at word, then loads it back into *stored; false when either faulted.
-bool store_word(volatile uint32_t *word, uint32_t value, uint32_t *stored) {
+// Stores value at item, width bytes, then loads it back into *stored; false when either
+// faulted.
+template <typename Item> bool store_item(void *at, uint32_t value, uint32_t *stored) {
+    auto *item = static_cast<volatile Item *>(at);
     volatile bool done = false;
     if (sigsetjmp(fault_jump, 0) == 0) {
         access_armed = 1;
-        *word = value;
-        *stored = *word;
+        mem_store(item, static_cast<Item>(value));
+        *stored = mem_load(item);
         done = true;
     }
     access_armed = 0;
@@ -88,55 +91,78 @@ void *map_pages(uint32_t page_start, uint32_t length, int protection) {
     return base;
 }
 
-// Dumps the words of a checked range (see plan_read). After a fault the dump holds the
-// words before it, which are printed as a dump of their own (nothing if none).
-int mem_read(uint32_t address, uint32_t size) {
-    const ReadPlan plan = plan_read(address, size);
+// Dumps the items of a checked range (see plan_read). After a fault the dump holds the
+// items before it, which are printed as a dump of their own (nothing if none).
+int mem_read(uint32_t address, uint32_t size, unsigned width) {
+    const ReadPlan plan = plan_read(address, size, width);
     void *base = map_pages(plan.page_start, plan.length, PROT_READ);
     if (base == nullptr) {
         return kRefused;
     }
-    auto *words = reinterpret_cast<const volatile uint32_t *>(static_cast<char *>(base) +
-                                                              (plan.first_word - plan.page_start));
+    const char *items = static_cast<char *>(base) + (plan.first_item - plan.page_start);
     static Dump dump; // 64 KiB: kept off the stack, and intact after a jump
-    dump_start(&dump, stdout, plan.first_word);
+    dump_start(&dump, stdout, plan.first_item, width);
     if (sigsetjmp(fault_jump, 0) != 0) {
         access_armed = 0;
-        if (dump.word_count > 0 && dump_finish(&dump) != 0) {
+        if (dump.item_count > 0 && dump_finish(&dump) != 0) {
             output_failed();
         }
-        return bus_error(plan.first_word + 4 * dump.word_count);
+        return bus_error(plan.first_item + width * dump.item_count);
     }
-    while (dump.word_count < plan.word_count) {
+    while (dump.item_count < plan.item_count) {
         access_armed = 1;
-        dump_add(&dump, words + dump.word_count, plan.word_count - dump.word_count);
+        dump_add(&dump, items + size_t{width} * dump.item_count, plan.item_count - dump.item_count);
         access_armed = 0;
-        if (dump.word_count < plan.word_count && dump_write(&dump) != 0) {
+        if (dump.item_count < plan.item_count && dump_write(&dump) != 0) {
             return output_failed();
         }
     }
     return dump_finish(&dump) == 0 ? 0 : output_failed();
 }
 
-int mem_write(uint32_t address, uint32_t value) {
+int mem_write(uint32_t address, uint32_t value, unsigned width) {
     const uint32_t page_start = address & ~(kPageSize - 1);
     void *base = map_pages(page_start, kPageSize, PROT_READ | PROT_WRITE);
     if (base == nullptr) {
         return kRefused;
     }
-    auto *word =
-        reinterpret_cast<volatile uint32_t *>(static_cast<char *>(base) + (address - page_start));
+    char *item = static_cast<char *>(base) + (address - page_start);
     uint32_t stored = 0;
-    if (!store_word(word, value, &stored)) {
+    const bool done = width == 1   ? store_item<uint8_t>(item, value, &stored)
+                      : width == 2 ? store_item<uint16_t>(item, value, &stored)
+                                   : store_item<uint32_t>(item, value, &stored);
+    if (!done) {
         return bus_error(address);
     }
-    printf("0x%08x:\t0x%8x\n", address, stored);
+    printf("0x%08x:\t0x%*x\n", address, static_cast<int>(2 * width), stored);
     return 0;
+}
+
+// Opens descriptors 0 to 2 that are closed on /dev/null (else /), so that /dev/mem
+// cannot take one and receive the output or the messages. Returns whether standard
+// output was closed, or -1 when a descriptor could not be filled.
+int fill_standard_descriptors() {
+    int stdout_closed = 0;
+    for (int fd = 0; fd <= 2;) {
+        if (fcntl(fd, F_GETFD) != -1) {
+            ++fd;
+        } else if (open("/dev/null", O_RDWR | O_NOCTTY) != fd &&
+                   open("/", O_RDONLY | O_DIRECTORY) != fd) {
+            return -1;
+        } else {
+            stdout_closed |= fd == 1 ? 1 : 0;
+        }
+    }
+    return stdout_closed;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    const int stdout_closed = fill_standard_descriptors();
+    if (stdout_closed < 0) {
+        return kFailed;
+    }
     mem_fd = open(kDevice, O_RDWR | O_SYNC);
     if (mem_fd < 0) {
         fprintf(stderr, "open device %s failed, errno = %d\n", kDevice, errno);
@@ -145,6 +171,14 @@ int main(int argc, char **argv) {
     const char *name = argc > 0 ? argv[0] : "physmem";
 
     const Request request = parse_request(argc, argv);
+    // What would go to a closed standard output is lost: a run whose job is to show
+    // something, or to write and show it, is refused before anything is touched.
+    const bool shows = request.kind == RequestKind::usage || request.kind == RequestKind::read ||
+                       request.kind == RequestKind::write;
+    if (stdout_closed != 0 && shows) {
+        errno = EBADF;
+        return output_failed();
+    }
     int status = kRefused;
     switch (request.kind) {
     case RequestKind::usage:
@@ -165,15 +199,30 @@ int main(int argc, char **argv) {
         fputs("the range must not pass 4G!\n", stderr);
         return kRefused;
     case RequestKind::misaligned:
-        fputs("the address must be align to 4!\n", stderr);
+        fprintf(stderr, "the address must be align to %u!\n", request.width);
+        return kRefused;
+    case RequestKind::too_wide:
+        fprintf(stderr, "the value must fit in %u bits!\n", 8 * request.width);
+        return kRefused;
+    case RequestKind::two_widths:
+        fputs("only one of -b and -s!\n", stderr);
+        return kRefused;
+    case RequestKind::misplaced:
+        fputs("the options must be the first words!\n", stderr);
+        return kRefused;
+    case RequestKind::bad_address:
+        fputs("the address must be a hex number!\n", stderr);
+        return kRefused;
+    case RequestKind::bad_value:
+        fputs("the value must be a hex number!\n", stderr);
         return kRefused;
     case RequestKind::read:
         catch_faults();
-        status = mem_read(request.address, request.size);
+        status = mem_read(request.address, request.size, request.width);
         break;
     case RequestKind::write:
         catch_faults();
-        status = mem_write(request.address, request.value);
+        status = mem_write(request.address, request.value, request.width);
         break;
     }
     close(mem_fd);

@@ -22,11 +22,14 @@ files() { # PATTERN...: the tracked files, or every file where there is no git
 
 echo '## Cases'
 echo
-echo '| program | case folders |'
-echo '|---|---|'
-for dir in tests/cases/*/; do
-    program=$(basename "$dir")
-    echo "| $program | $(find "$dir" -mindepth 1 -maxdepth 1 -type d | wc -l) |"
+echo '| program | case folders | case rows |'
+echo '|---|---|---|'
+for program in $(ls tests/cases | sed 's/\.rows$//' | sort -u); do
+    folders=0 rows=0
+    [ ! -d "tests/cases/$program" ] ||
+        folders=$(find "tests/cases/$program" -mindepth 1 -maxdepth 1 -type d | wc -l)
+    [ ! -f "tests/cases/$program.rows" ] || rows=$(grep -c '^name: ' "tests/cases/$program.rows")
+    echo "| $program | $folders | $rows |"
 done
 echo
 

@@ -26,6 +26,8 @@
 #             only on calls on the case's files, through their descriptors or the
 #             directory's: the work directory, what setup left in it, the files the
 #             arguments name, /dev/mem and the standard output; never an emulator's own
+#   traced    optional extended regular expressions, one a line, each of which a line of
+#             slow's trace must match (slow "trace=openat" shows the calls that open)
 #   during    optional bash run in the work directory while the program runs (to act
 #             inside the window that slow opens); must exit 0. Its standard input reaches
 #             end of file once the program has ended: "read -t 0" tells whether it has,
@@ -36,8 +38,41 @@
 #             "absent" leaves /dev/mem out, a line "size SIZE" (hex) makes it shorter
 #   mem-after the words the image must hold afterwards, and no other non-zero word
 #             (absent: exactly mem)
+# Cases may also be rows: "run_case.sh ROWS NAME" lays out the row named NAME of a rows
+# file (the format of tests/rows.h, each row starting with "name: NAME") as a case folder
+# and runs that; each key is one of the files above, a key on several lines a file of
+# several lines, each ending in a line feed.
 set -u
 . "$(dirname "$0")/test-env.sh"
+if [ $# = 2 ]; then
+    rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT && mkdir "$rows_dir/$2" || exit 2
+    perl -ne '
+        BEGIN {
+            ($rows, $name, $dir) = (shift, shift, shift);
+            %known = map { $_ => 1 } qw(args setup tmpfs stdout stderr stdout-to status removed
+                verify closed root user slow traced during mem mem-after);
+            %escape = (n => "\n", t => "\t", r => "\r", v => "\x0b", f => "\f", "\"" => "\"",
+                "\\" => "\\");
+        }
+        chomp;
+        undef $row if $_ eq "";
+        next if /^(#|$)/;
+        my ($key, $value) = /^([a-z-]+):(?: (\S(?:.*\S)?))?$/ && !/[[:cntrl:]]/ ? ($1, $2 // "")
+            : die "$rows:$.: not `key: value`, blanks at the ends and control characters escaped\n";
+        $value =~ s{\\(?:x([0-9a-fA-F]{2})|\{(\d+)\*(.)\}|(.))}{defined $1 ? chr hex $1
+            : defined $2 ? $3 x $2 : $escape{$4} // die "$rows:$.: a bad escape\n"}ge;
+        if (!defined $row) {
+            $key eq "name" && !$seen{$value}++ or die "$rows:$.: a row starts with a new name\n";
+            $row = $value;
+        } elsif (!$known{$key}) {
+            die "$rows:$.: no key of the runner: $key\n";
+        } elsif ($row eq $name) {
+            open(OUT, ">>", "$dir/$key") && print OUT "$value\n" and close OUT or die "$dir/$key: $!\n";
+        }
+        END { $seen{$name} or die "$rows: no row $name\n" }' "$1" "$2" "$rows_dir/$2" "$1" || exit 2
+    bash "$0" "$rows_dir/$2"
+    exit
+fi
 case_dir=$(cd "$1" && pwd) || exit 2
 : "${BIN:?BIN must name the program}" "${LAUNCHER:=}"
 
@@ -86,7 +121,9 @@ if [ -f "$case_dir/slow" ]; then
     command -v strace >/dev/null || unavailable "needs strace"
     # Paths, not calls: an emulator reads and stats its own files with the same calls.
     # strace matches a call by its descriptors' paths, which are canonical.
-    tracer=(strace -f -qq -o /dev/null -e "$(cat "$case_dir/slow")")
+    trace=/dev/null
+    [ ! -f "$case_dir/traced" ] || trace=$work/trace
+    tracer=(strace -f -qq -o "$trace" -e "$(cat "$case_dir/slow")")
     : >"$work/stdout"
     for f in "$work/run" "$work/stdout" /dev/mem "$work/run"/* "$work/run"/.[!.]* "${args[@]}"; do
         f=$(cd "$work/run" && [ -e "$f" ] && realpath -- "$f") && tracer+=(-P "$f")
@@ -164,6 +201,9 @@ if [ -d "$case_dir/in" ] || [ -d "$case_dir/out" ]; then
 elif [ -n "$(ls -A "$work/run" | grep -vx .fill)" ]; then
     echo "FAIL: files left behind:"; ls -A "$work/run"; fail=1
 fi
+while IFS= read -r call; do
+    grep -qE -- "$call" "$work/trace" || { echo "FAIL: no traced call matches $call"; fail=1; }
+done < <(cat "$case_dir/traced" 2>/dev/null)
 if [ -f "$case_dir/verify" ]; then
     (cd "$work/run" && bash "$case_dir/verify") || { echo "FAIL: verify"; fail=1; }
 fi

@@ -123,6 +123,29 @@ result physmem-size-0 $?
 pm 0 -w 0x10000000 0x12345678 && printf '0x10000000:\t0x41007004\n' | cmp - /tmp/out && [ ! -s /tmp/err ]
 result physmem-read-only $?
 
+# Bytes and halfwords in the MiB of RAM that no kernel uses (board/boot.sh's mem=127M):
+# a write changes its own bytes only, and a read of its width gives them back.
+pm 0 -w 0x07f00000 0x33221100 && pm 0 -w 0x07f00004 0x77665544 &&
+    pm 0 -b -w 0x07f00005 0xa5 && printf '0x07f00005:\t0xa5\n' | cmp - /tmp/out &&
+    pm 0 -b 0x07f00004 4 && printf '0x07f00004:\t0x44\t0xa5\t0x66\t0x77\n' | cmp - /tmp/out &&
+    pm 0 0x07f00000 8 && printf '0x07f00000:\t0x33221100\t0x7766a544\n' | cmp - /tmp/out
+result physmem-byte $?
+pm 0 -s -w 0x07f00002 0xbeef && printf '0x07f00002:\t0xbeef\n' | cmp - /tmp/out &&
+    pm 0 -s 0x07f00000 8 && printf '0x07f00000:\t0x1100\t0xbeef\t0xa544\t0x7766\n' | cmp - /tmp/out &&
+    pm 0 0x07f00000 8 && printf '0x07f00000:\t0xbeef1100\t0x7766a544\n' | cmp - /tmp/out
+result physmem-halfword $?
+
+# With 1 or 2 closed, /dev/mem must not take it: the text would land at physical 0.
+physmem 0 64 >/tmp/zero
+physmem 0x00100000 16384 >&-
+out=$?
+physmem 0 0 2>&-
+err=$?
+echo "physmem >&-: status $out, 2>&-: status $err; physical 0:"
+cat /tmp/zero
+physmem 0 64 | cmp - /tmp/zero && [ -s /tmp/zero ] && [ "$out $err" = "1 1" ]
+result physmem-closed $?
+
 # kelmora's cases (guest/cases, from tests/cases) on the flash, run as the host runs
 # them: output, messages, status and files must be the expected ones on every kernel,
 # so no system call fails on one kernel that works on another.

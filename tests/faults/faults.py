@@ -5,7 +5,7 @@ with strace's fault injection, and checks what the program did about it.
 The profile must afterwards hold exactly its old or its complete new content (the one
 the point of failure implies), keep its mode, the exit status and messages must be those
 of that failure, and no temporary file may stay behind; after a kill at most one may,
-and the next run must remove it and succeed. (physmem's failing calls are case folders,
+and the next run must remove it and succeed. (physmem's failing calls are case rows,
 each with its injection in slow.)
 
 Usage: faults.py kelmora BIN

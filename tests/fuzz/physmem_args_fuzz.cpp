@@ -1,8 +1,9 @@
 // physmem's command-line numbers read as the C library's strtoul/strtol would on the
-// 32-bit device, and its dump, however it is fed, is byte for byte what printf would
-// print. (The command line as a whole has a target of its own.)
+// 32-bit device, and its dump, however it is fed and of whatever width, is byte for byte
+// what printf would print. (The command line as a whole has a target of its own.)
 #include "hexdump.h"
 #include "number.h"
+#include "printf_dump.h"
 #include "scratch.h"
 
 #include <algorithm>
@@ -21,8 +22,9 @@ bool is_space(char c) {
 }
 
 // The magnitude after blanks and one sign, read by the host's 64-bit strtoull; a second
-// blank or sign ends the number before it starts.
-uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow) {
+// blank or sign ends the number before it starts. *whole: digits up to the end of text.
+uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow,
+                   bool *whole = nullptr) {
     while (is_space(*text)) {
         ++text;
     }
@@ -31,18 +33,22 @@ uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow) {
         ++text;
     }
     *overflow = false;
-    if (is_space(*text) || *text == '-' || *text == '+') {
-        return 0;
+    char *end = const_cast<char *>(text);
+    unsigned long long value = 0;
+    if (!is_space(*text) && *text != '-' && *text != '+') {
+        errno = 0;
+        value = std::strtoull(text, &end, base);
+        *overflow = errno == ERANGE;
     }
-    errno = 0;
-    const unsigned long long value = std::strtoull(text, nullptr, base);
-    *overflow = errno == ERANGE;
+    if (whole != nullptr) {
+        *whole = end != text && *end == '\0' && !*overflow && value <= UINT32_MAX;
+    }
     return value;
 }
 
-uint32_t strtoul32(const char *text) {
+uint32_t strtoul32(const char *text, bool *whole) {
     bool negative, overflow;
-    const uint64_t value = magnitude(text, 16, &negative, &overflow);
+    const uint64_t value = magnitude(text, 16, &negative, &overflow, whole);
     if (overflow || value > UINT32_MAX) {
         return UINT32_MAX;
     }
@@ -58,39 +64,31 @@ int32_t strtol32(const char *text) {
     return overflow || value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-std::string printf_dump(const std::vector<uint32_t> &words, uint32_t address) {
-    std::string text;
-    char piece[32];
-    for (std::size_t i = 0; i < words.size(); ++i, address += 4) {
-        if (i == 0 || address % 16 == 0) {
-            std::snprintf(piece, sizeof piece, i == 0 ? "0x%08x:" : "\n0x%08x:", address);
-            text += piece;
-        }
-        std::snprintf(piece, sizeof piece, "\t0x%8x", words[i]);
-        text += piece;
-    }
-    return text + "\n";
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string word(reinterpret_cast<const char *>(data), size); // up to a NUL
-    FUZZ_CHECK(read_hex32(word.c_str()) == strtoul32(word.c_str()));
+    bool whole = false, whole_too = false;
+    FUZZ_CHECK(read_hex32(word.c_str(), &whole) == strtoul32(word.c_str(), &whole_too));
+    FUZZ_CHECK(whole == whole_too);
     FUZZ_CHECK(read_size(word.c_str()) == strtol32(word.c_str()));
     if (size < 4) {
         return 0;
     }
 
-    // The input's bytes as up to 64 words, at an address from its first four.
-    const uint32_t address =
-        (data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24) & ~3u;
-    const uint64_t room = ((uint64_t{1} << 32) - address) / 4; // words below 4 GiB
+    // The input's bytes as up to 64 items, at an address from its first four, whose two
+    // lowest bits choose the width.
+    const uint32_t raw = data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24;
+    const unsigned width = raw % 4 == 1 ? 1 : raw % 4 == 2 ? 2 : 4;
+    const uint32_t address = raw & ~(width - 1);
+    const uint64_t room = ((uint64_t{1} << 32) - address) / width; // items below 4 GiB
     const auto count =
-        static_cast<std::size_t>(std::min<uint64_t>(std::min<std::size_t>(size / 4, 64), room));
-    std::vector<uint32_t> words(count);
+        static_cast<std::size_t>(std::min<uint64_t>(std::min<std::size_t>(size / width, 64), room));
+    std::vector<char> items(width * count);
+    std::vector<uint32_t> values(count); // little-endian hosts
     for (std::size_t i = 0; i < count; ++i) {
-        std::memcpy(&words[i], data + (4 * i) % (size - size % 4), 4);
+        std::memcpy(&items[width * i], data + (width * i) % (size - size % width), width);
+        std::memcpy(&values[i], &items[width * i], width);
     }
     char *text = nullptr;
     std::size_t length = 0;
@@ -99,13 +97,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     // Made from two pieces, cut where the input's fifth byte says.
     static Dump dump;
     const auto cut = static_cast<uint32_t>(size > 4 ? data[4] % (count + 1) : 0);
-    dump_start(&dump, out, address);
-    FUZZ_CHECK(dump_add(&dump, words.data(), cut) == cut);
-    FUZZ_CHECK(dump_add(&dump, words.data() + cut, static_cast<uint32_t>(count) - cut) ==
+    dump_start(&dump, out, address, width);
+    FUZZ_CHECK(dump_add(&dump, items.data(), cut) == cut);
+    FUZZ_CHECK(dump_add(&dump, items.data() + width * cut, static_cast<uint32_t>(count) - cut) ==
                count - cut);
     FUZZ_CHECK(dump_finish(&dump) == 0);
     std::fclose(out);
-    FUZZ_CHECK(std::string(text, length) == printf_dump(words, address));
+    FUZZ_CHECK(std::string(text, length) ==
+               printf_dump(values.data(), count, address, width) + "\n");
     std::free(text);
     return 0;
 }

@@ -1,6 +1,7 @@
 // physmem's command line: whatever the words, the parse keeps every word, names an
-// option by a byte the user typed, writes only aligned words, and plans reads that stay
-// inside the pages they map and below 4 GiB.
+// option by a byte the user typed, writes only aligned words it was plainly given, and
+// plans reads that stay inside the pages they map and below 4 GiB.
+#include "number.h"
 #include "request.h"
 #include "scratch.h"
 
@@ -51,20 +52,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         }));
         break;
     }
-    case RequestKind::write:
-        FUZZ_CHECK(request.address % 4 == 0);
+    case RequestKind::write: {
+        // Only "[-b|-s] -w ADDRESS VALUE" as typed, both words whole numbers that fit.
+        const std::size_t at = request.width == 4 ? 2 : 3; // the address's word
+        bool whole_address = false, whole_value = false;
+        FUZZ_CHECK(words.size() > at + 1 && words[at - 1] == "-w");
+        FUZZ_CHECK(at == 2 || words[1] == (request.width == 1 ? "-b" : "-s"));
+        FUZZ_CHECK(read_hex32(words[at].c_str(), &whole_address) == request.address);
+        FUZZ_CHECK(read_hex32(words[at + 1].c_str(), &whole_value) == request.value);
+        FUZZ_CHECK(whole_address && whole_value && words[at][0] != '-');
+        FUZZ_CHECK(request.address % request.width == 0);
+        FUZZ_CHECK(request.width == 4 || request.value >> (8 * request.width) == 0);
         break;
+    }
     case RequestKind::read: {
         FUZZ_CHECK(uint64_t{request.address} + request.size <= uint64_t{1} << 32);
-        const ReadPlan plan = plan_read(request.address, request.size);
+        const ReadPlan plan = plan_read(request.address, request.size, request.width);
         const uint64_t map_end = uint64_t{plan.page_start} + plan.length;
         FUZZ_CHECK(plan.page_start % kPageSize == 0 && plan.length % kPageSize == 0);
         FUZZ_CHECK(map_end <= uint64_t{1} << 32);
-        FUZZ_CHECK(plan.first_word >= plan.page_start && plan.first_word <= request.address);
-        FUZZ_CHECK(uint64_t{plan.first_word} + 4 * uint64_t{plan.word_count} <= map_end ||
-                   plan.word_count == 0);
-        FUZZ_CHECK(uint64_t{plan.word_count} * 4 >= request.size &&
-                   uint64_t{plan.word_count} * 4 < uint64_t{request.size} + 4);
+        FUZZ_CHECK(plan.first_item >= plan.page_start && plan.first_item <= request.address);
+        const uint64_t bytes = uint64_t{plan.item_count} * request.width;
+        FUZZ_CHECK(plan.first_item % request.width == 0);
+        FUZZ_CHECK(plan.first_item + bytes <= map_end || plan.item_count == 0);
+        FUZZ_CHECK(bytes >= request.size && bytes < uint64_t{request.size} + request.width);
         break;
     }
     default:

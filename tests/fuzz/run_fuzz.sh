@@ -19,7 +19,7 @@ pair() { # first second out
     cat "$1" "$2" >>"$3"
 }
 i=0
-for dir in "$cases"/kelmora/*/in "$cases"/physmem/*; do
+for dir in "$cases"/kelmora/*/in; do
     [ -d "$dir" ] || continue
     i=$((i + 1))
     conf=$(find "$dir" -maxdepth 1 -type f -name '*.conf' | head -1)
@@ -30,14 +30,19 @@ for dir in "$cases"/kelmora/*/in "$cases"/physmem/*; do
         ext=txt; [ "$name" = binary_patch ] && ext=bin
         profile=$(find "$dir" -maxdepth 1 -type f -name "*.$ext" | head -1)
         [ -n "$conf" ] && [ -n "$profile" ] && pair "$conf" "$profile" "$seeds/$i" ;;
-    physmem_request)
-        [ -f "$dir/args" ] && perl -pe 'chomp if eof; s/\n/\0/' "$dir/args" >"$seeds/$i" ;;
-    physmem_args)
-        for f in args mem; do
-            [ -f "$dir/$f" ] && tr '\n' '\0' <"$dir/$f" | split -t '\0' -l 1 - "$seeds/$i-$f-"
-        done ;;
     esac
 done
+# From physmem's rows: each row's words, NUL apart (request), or each word and memory
+# line alone (args).
+[[ $name != physmem_* ]] || perl -ne '
+    BEGIN { ($seeds, $alone) = (shift, shift eq "physmem_args"); }
+    $row++ if /^name: /;
+    next unless /^(args|mem):(?: (.*))?$/ and ($alone or $1 eq "args");
+    my ($seed, $word) = ($alone ? "$seeds/$row-$1-$." : "$seeds/$row", $2 // "");
+    $word =~ s/\\x(..)/chr hex $1/ge;
+    $word =~ s/\\t/\t/g;
+    open(my $out, ">>", $seed) or die "$seed: $!";
+    print $out ($alone || !$words{$row}++ ? "" : "\0"), $word;' "$seeds" "$name" "$cases/physmem.rows"
 seed_count=$(find "$seeds" -type f | wc -l)
 [ "$seed_count" -gt 0 ] || { echo "FAIL: no seeds for $name"; exit 1; }
 echo "$name: $seed_count seeds"
