@@ -4,7 +4,6 @@
 #include "settings.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 BinaryProfileRecord binary_profile_record;
@@ -25,40 +24,31 @@ void store_text(std::size_t offset, const char *text) {
 
 } // namespace
 
-int binary_profile_load(ProfileFile &profile) {
-    if (profile_open(profile) < 0) {
-        return -1;
+Failure binary_profile_load(ProfileFile &profile) {
+    const Failure failure = profile_open(profile);
+    if (failed(failure)) {
+        return failure;
     }
-    if (!profile_read_start(profile, binary_profile_record.bytes, kRecordSize)) {
-        std::printf("Read file fail - %s\n", profile.path);
-        return -2;
-    }
-    return 0;
+    return profile_read_start(profile, binary_profile_record.bytes, kRecordSize);
 }
 
-int binary_profile_save(ProfileFile &profile) {
+Failure binary_profile_save(ProfileFile &profile) {
     return profile_replace(profile, binary_profile_record.bytes, kRecordSize, false);
 }
 
-int binary_profile_restore(ProfileFile &profile) {
-    const char *path = profile.path;
+Failure binary_profile_restore(ProfileFile &profile) {
     // A key that would run past the record is refused before the profile is touched.
+    static_assert(kKeyRoom - 1 == 135, "the reason for a key too long names 135");
     if (std::strlen(network_settings.key) >= kKeyRoom) {
-        std::printf("Key longer than %zu characters - %s\n", kKeyRoom - 1, path);
-        return -2;
+        return {Fault::key_too_long, 0, 0};
     }
-    int result = binary_profile_load(profile);
-    if (result < 0) {
-        std::puts("TL_NetProfRFF failure");
-        return result;
+    const Failure failure = binary_profile_load(profile);
+    if (failed(failure)) {
+        return failure;
     }
     store_le32(kEncryptTypeOffset, network_settings.encrypt_type);
     store_le32(kAuthModeOffset, network_settings.auth_mode);
     store_text(kSsidOffset, network_settings.ssid);
     store_text(kKeyOffset, network_settings.key);
-    result = binary_profile_save(profile);
-    if (result < 0) {
-        std::puts("TL_NetProfW2F failure");
-    }
-    return result;
+    return binary_profile_save(profile);
 }

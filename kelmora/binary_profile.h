@@ -1,6 +1,8 @@
 // The binary profile target: one 216-byte record, little-endian.
 #pragma once
 
+#include "failure.h"
+
 #include <cstddef>
 
 struct ProfileFile;
@@ -18,6 +20,6 @@ struct BinaryProfileRecord {
 
 extern BinaryProfileRecord binary_profile_record;
 
-int binary_profile_load(ProfileFile &profile);
-int binary_profile_restore(ProfileFile &profile);
-int binary_profile_save(ProfileFile &profile);
+Failure binary_profile_load(ProfileFile &profile);
+Failure binary_profile_restore(ProfileFile &profile);
+Failure binary_profile_save(ProfileFile &profile);

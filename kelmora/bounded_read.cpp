@@ -30,7 +30,8 @@ ssize_t bounded_read(void *cookie, char *buf, std::size_t size) {
             return -1;
         }
         if (!file->owned && std::memchr(buf, '\0', static_cast<std::size_t>(n)) != nullptr) {
-            return -1; // the stream's error flag is what the reader checks
+            errno = EILSEQ; // the stream's error flag is what the reader checks
+            return -1;
         }
     }
     return n;
@@ -61,13 +62,17 @@ FILE *bounded_stream(int fd, bool owned) {
 // Opened without waiting (a FIFO without a writer, a lease another user holds) and read
 // without waiting: a FIFO or socket is refused, and a device whose read would wait
 // fails as a read error.
-FILE *open_bounded_stream(const char *path) {
+FILE *open_bounded_stream(const char *path, Failure *failure) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
-    const bool file = fd >= 0 && fstat(fd, &st) == 0 && !S_ISFIFO(st.st_mode);
-    FILE *stream = file ? bounded_stream(fd, true) : nullptr;
-    if (stream == nullptr && fd >= 0) {
-        close(fd);
+    const bool opened = fd >= 0 && fstat(fd, &st) == 0;
+    const bool fifo = opened && S_ISFIFO(st.st_mode);
+    FILE *stream = opened && !fifo ? bounded_stream(fd, true) : nullptr;
+    if (stream == nullptr) {
+        *failure = {fifo ? Fault::input_fifo : Fault::input_unread, errno, 0};
+        if (fd >= 0) {
+            close(fd);
+        }
     }
     return stream;
 }

@@ -69,6 +69,7 @@ bool read_to_end(int fd, GrowBuffer &buffer, std::size_t limit) {
     for (;;) {
         // One byte beyond the limit tells a file of exactly limit bytes from a longer one.
         if (!grow_buffer(buffer, 1, 4096, limit + 1)) {
+            errno = buffer.size > limit ? EFBIG : ENOMEM;
             return false;
         }
         const ssize_t n = read_some(fd, buffer.bytes + buffer.size, buffer.capacity - buffer.size);
@@ -77,6 +78,7 @@ bool read_to_end(int fd, GrowBuffer &buffer, std::size_t limit) {
         }
         buffer.size += static_cast<std::size_t>(n);
         if (buffer.size > limit) {
+            errno = EFBIG;
             return false;
         }
     }

@@ -47,7 +47,9 @@ bool write_in_place(int fd, mode_t mode, const void *data, std::size_t size) {
     }
     GrowBuffer old{};
     if (!read_old(fd, regular, size, old)) {
+        const int error = errno;
         std::free(old.bytes);
+        errno = error;
         return false; // nothing written yet
     }
     const auto put = [fd, regular](const void *bytes, std::size_t length) {
@@ -55,9 +57,11 @@ bool write_in_place(int fd, mode_t mode, const void *data, std::size_t size) {
                (!regular || ftruncate(fd, static_cast<off_t>(length)) == 0) && fsync(fd) == 0;
     };
     const bool ok = put(data, size);
+    const int error = errno; // the failure reported, not that of putting the old bytes back
     if (!ok && !put(old.bytes, old.size)) {
         put(old.bytes, old.size); // once more: a write cut short by a full disk may pass now
     }
     std::free(old.bytes);
+    errno = error;
     return ok;
 }

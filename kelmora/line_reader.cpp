@@ -14,13 +14,18 @@ bool is_trailing_blank(char c) {
 
 } // namespace
 
-char *read_config_line(char *buf, int size, FILE *stream, char **line) {
+char *read_config_line(char *buf, int size, FILE *stream, char **line, LineCount *count) {
     for (;;) {
         if (std::fgets(buf, size, stream) == nullptr) {
             *line = nullptr;
             return nullptr;
         }
         buf[size - 1] = '\0';
+        if (count != nullptr) {
+            // A piece of a longer line belongs to the line it is cut from.
+            count->line = count->ended + 1;
+            count->ended += std::strchr(buf, '\n') != nullptr ? 1 : 0;
+        }
 
         char *start = buf;
         while (is_leading_blank(*start)) {

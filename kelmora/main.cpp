@@ -6,29 +6,36 @@
 
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <getopt.h>
 
 namespace {
 
-// One profile format and its operations; the driver never asks which one it holds.
+// One profile format, its operations and the lines its restore's failures print; the
+// driver never asks which one it holds.
 struct ProfileTarget {
     int version; // 1 in both entries; nothing reads it
     char name[16];
-    int (*save)(ProfileFile &profile);
-    int (*load)(ProfileFile &profile);
-    int (*restore)(ProfileFile &profile);
-    int reserved; // nothing reads it
+    Failure (*save)(ProfileFile &profile);
+    Failure (*load)(ProfileFile &profile);
+    Failure (*restore)(ProfileFile &profile);
+    const char *read_failure;  // the restore could not read the profile
+    const char *write_failure; // the restore's own save failed; nullptr: it makes none
+    int reserved;              // nothing reads it
 };
 
 constexpr std::array<ProfileTarget, 2> kTargets{{
-    {1, "Talmeth", binary_profile_save, binary_profile_load, binary_profile_restore, 0},
-    {1, "Orvane", text_profile_save, text_profile_load, text_profile_restore, 0},
+    {1, "Talmeth", binary_profile_save, binary_profile_load, binary_profile_restore,
+     "TL_NetProfRFF failure", "TL_NetProfW2F failure", 0},
+    {1, "Orvane", text_profile_save, text_profile_load, text_profile_restore,
+     "Orvane_NetProfRFF failure", nullptr, 0},
 }};
 
 // The -t value of each entry above.
@@ -44,6 +51,20 @@ constexpr char kUsage[] = "Usage: kelmora [<arguments> ...]\n\n"
 constexpr int kRefused = 1;
 constexpr int kRunFailed = -3;  // exit status 253
 constexpr int kSaveFailed = -4; // exit status 252
+
+// The three steps of a run, and how each ends when it fails.
+enum Step { kReadInput, kRestore, kSave };
+
+struct StepEnd {
+    int status;
+    const char *message;
+};
+
+constexpr std::array<StepEnd, 3> kStepEnds{{
+    {kRunFailed, "Read WPA file failure! \n"},
+    {kRunFailed, "Can't restore file! \n"},
+    {kSaveFailed, "Can't write to file! \n"},
+}};
 
 [[noreturn]] void usage() {
     std::fputs(kUsage, stderr);
@@ -69,6 +90,44 @@ long read_target_number(const char *text) {
         }
     }
     return static_cast<long>(negative ? -value : value);
+}
+
+// Reports what stopped the run, from the table of fault_text: the profile's own line and
+// the target's on standard output, then "kelmora: WHAT: WHY" and the step's message on
+// standard error. Returns the status.
+int report(Step step, const Failure &failure, const char *input, const char *output,
+           const ProfileTarget *target) {
+    const FaultText &text = fault_text(failure.fault);
+    const char *path = text.stage == Stage::input ? input : output;
+    if (text.line != nullptr) {
+        std::printf("%s - %s\n", text.line, path);
+    }
+    const char *target_line = nullptr;
+    if (step == kRestore && text.stage == Stage::read) {
+        target_line = target->read_failure;
+    } else if (step == kRestore && text.stage == Stage::write) {
+        target_line = target->write_failure;
+    }
+    if (target_line != nullptr) {
+        std::puts(target_line);
+    }
+    char place[24] = "";
+    if (text.stage == Stage::input && failure.number > 0) {
+        std::snprintf(place, sizeof place, ":%ld", failure.number);
+    }
+    char size[32] = "";
+    if (text.sized) {
+        std::snprintf(size, sizeof size, " (%ld bytes)", failure.number);
+    }
+    const char *why = text.why;
+    if (why == nullptr) {
+        // A non-blocking open or read tells a wait it refused only by this error.
+        why = failure.error == EAGAIN ? "a read or open that would wait"
+                                      : std::strerror(failure.error);
+    }
+    std::fprintf(stderr, "kelmora: %s%s: %s%s\n", path, place, why, size);
+    std::fputs(kStepEnds[step].message, stderr);
+    return kStepEnds[step].status;
 }
 
 } // namespace
@@ -122,19 +181,17 @@ int main(int argc, char **argv) {
         }
     }
     std::signal(SIGXFSZ, SIG_IGN);
-    if (parse_supplicant_config(input) < 0) {
-        std::fputs("Read WPA file failure! \n", stderr);
-        return kRunFailed;
+    Failure failure = parse_supplicant_config(input);
+    if (failed(failure)) {
+        return report(kReadInput, failure, input, output, target);
     }
     // Opened and held by the restore's read, until the last save is done.
     ProfileFile profile{output};
     int status = 0;
-    if (target->restore(profile) < 0) {
-        std::fputs("Can't restore file! \n", stderr);
-        status = kRunFailed;
-    } else if (target->save(profile) < 0) {
-        std::fputs("Can't write to file! \n", stderr);
-        status = kSaveFailed;
+    if (failed(failure = target->restore(profile))) {
+        status = report(kRestore, failure, input, output, target);
+    } else if (failed(failure = target->save(profile))) {
+        status = report(kSave, failure, input, output, target);
     }
     profile_close(profile);
     return status;

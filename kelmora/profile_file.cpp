@@ -40,13 +40,14 @@ void close_dir(int dir) {
 }
 
 // Read and write where allowed, else read only: a profile that cannot be written is
-// still read, and its save then fails before anything is written.
-int open_at(int dir, const char *name, int flags) {
+// still read, and its save then fails (with *write_error) before anything is written.
+int open_at(int dir, const char *name, int flags, int *write_error) {
     const int fd = openat(dir, name, O_RDWR | flags);
     if (fd >= 0 || (errno != EACCES && errno != EPERM && errno != EROFS && errno != EISDIR &&
                     errno != ETXTBSY)) {
         return fd;
     }
+    *write_error = errno;
     return openat(dir, name, O_RDONLY | flags);
 }
 
@@ -68,7 +69,10 @@ bool may_follow(int dir, const char *name) {
 // from the directory holding the link. On return *dir is the directory of the file
 // opened and name its name there, or *dir is -1 where a directory could not be opened
 // (no read permission): the kernel's own resolution of what remains opens the file then.
-int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1]) {
+// The profile's path is resolved, and its dir, name, write_error and foreign_link set.
+int resolve_and_open(ProfileFile &profile) {
+    const char *path = profile.path;
+    int *write_error = &profile.write_error;
     char rest[PATH_MAX];
     char link[PATH_MAX];
     const std::size_t length = std::strlen(path);
@@ -98,24 +102,25 @@ int resolve_and_open(const char *path, int *dir, char (&name)[NAME_MAX + 1]) {
             return -1;
         }
         if (next < 0) {
-            const int fd = open_at(at, rest, O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            const int fd = open_at(at, rest, O_NOCTTY | O_NONBLOCK | O_CLOEXEC, write_error);
             close_dir(at);
             return fd;
         }
         close_dir(at);
         at = next;
-        const int fd = open_at(at, base, kOpenFlags);
+        const int fd = open_at(at, base, kOpenFlags, write_error);
         if (fd >= 0 || errno != ELOOP) {
             if (fd >= 0) {
-                *dir = at;
-                std::memcpy(name, base, std::strlen(base) + 1);
+                profile.dir = at;
+                std::memcpy(profile.name, base, std::strlen(base) + 1);
             } else {
                 close(at);
             }
             return fd;
         }
         const ssize_t size = readlinkat(at, base, link, sizeof link - 1);
-        if (size <= 0 || !may_follow(at, base)) {
+        profile.foreign_link = size > 0 && !may_follow(at, base);
+        if (size <= 0 || profile.foreign_link) {
             close(at);
             return -1;
         }
@@ -134,17 +139,24 @@ long long now_ms() {
     return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
 }
 
-bool open_once(ProfileFile &profile) {
-    profile.fd = resolve_and_open(profile.path, &profile.dir, profile.name);
+Failure open_once(ProfileFile &profile) {
+    profile.fd = resolve_and_open(profile);
     struct stat st;
-    if (profile.fd < 0 || fstat(profile.fd, &st) != 0 || S_ISFIFO(st.st_mode) ||
-        S_ISSOCK(st.st_mode)) {
+    if (profile.foreign_link) {
+        return {Fault::foreign_link, 0, 0};
+    }
+    if (profile.fd < 0 || fstat(profile.fd, &st) != 0) {
+        const int error = errno;
+        profile_close(profile);
+        return {Fault::profile_unopened, error, 0};
+    }
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
         profile_close(profile); // a FIFO would block its reader for ever
-        return false;
+        return {Fault::profile_fifo, 0, 0};
     }
     // Left non-blocking: a device whose read would wait fails at once instead.
     profile.writable = (fcntl(profile.fd, F_GETFL) & O_ACCMODE) == O_RDWR;
-    return true;
+    return {};
 }
 
 // Whether the file held is still the one the name refers to: a run that held the
@@ -179,13 +191,13 @@ void profile_close(ProfileFile &profile) {
 // can read the profile can take it too, so the wait is bounded. A run that waited while
 // another replaced the file starts over on the file the name now holds; nothing has
 // been read yet.
-int profile_open(ProfileFile &profile) {
+Failure profile_open(ProfileFile &profile) {
     if (profile.tried) {
         return profile.result;
     }
     profile.tried = true;
     const long long deadline = now_ms() + kHoldWaitSeconds * 1000LL;
-    while (open_once(profile)) {
+    while (!failed(profile.result = open_once(profile))) {
         int error = 0;
         while (flock(profile.fd, LOCK_EX | LOCK_NB) != 0 && (error = errno) == EWOULDBLOCK &&
                now_ms() < deadline) {
@@ -195,16 +207,14 @@ int profile_open(ProfileFile &profile) {
         }
         // Without locks (ENOLCK) the run goes on unheld.
         if ((error != 0 && error != EWOULDBLOCK) || (error == 0 && still_named(profile))) {
-            return profile.result = 0;
+            return profile.result;
         }
         profile_close(profile);
         if (error == EWOULDBLOCK || now_ms() >= deadline) {
-            std::printf("Profile busy - %s\n", profile.path);
-            return profile.result = -2;
+            return profile.result = {Fault::profile_busy, 0, 0};
         }
     }
-    std::printf("Open file fail - %s\n", profile.path);
-    return profile.result = -1;
+    return profile.result;
 }
 
 FILE *profile_read_stream(ProfileFile &profile) {
@@ -212,28 +222,41 @@ FILE *profile_read_stream(ProfileFile &profile) {
     return open_bounded_stream(profile.fd);
 }
 
-bool profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
+Failure profile_read_start(ProfileFile &profile, void *data, std::size_t size) {
     if (lseek(profile.fd, 0, SEEK_SET) != 0 && errno != ESPIPE) {
-        return false;
+        return {Fault::profile_unread, errno, 0};
     }
-    return read_all(profile.fd, data, size);
+    errno = 0; // stays 0 at an early end of file
+    if (read_all(profile.fd, data, size)) {
+        return {};
+    }
+    struct stat st;
+    if (errno != 0 || fstat(profile.fd, &st) != 0) {
+        return {Fault::profile_unread, errno, 0};
+    }
+    return {Fault::profile_short, 0, static_cast<long>(st.st_size)};
 }
 
 // Every signal that would end the run from outside (shutdown, Ctrl-C, a dropped session,
 // a timer or CPU limit armed before exec) waits until the save is over: a profile cut
 // off halfway would hold new content before old.
-int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
+Failure profile_replace(ProfileFile &profile, const void *data, std::size_t size, bool whole) {
     if (profile.fd < 0 || !profile.writable) {
-        std::printf("Open file fail - %s\n", profile.path);
-        return -1;
+        return {Fault::profile_unwritable, profile.fd < 0 ? EBADF : profile.write_error, 0};
     }
     uint64_t before = 0;
     syscall(SYS_rt_sigprocmask, SIG_BLOCK, &kHeldSignals, &before, sizeof before);
     struct stat st;
-    bool stored = false;
+    Failure failure{Fault::profile_unwritten, 0, 0};
     // A block device cannot be cut short: old lines after new text would be read back. A
     // profile beyond the read limit could never be restored from again.
-    if (size <= kReadLimit && fstat(profile.fd, &st) == 0 && !(whole && S_ISBLK(st.st_mode))) {
+    if (size > kReadLimit) {
+        failure.fault = Fault::save_too_large;
+    } else if (fstat(profile.fd, &st) != 0) {
+        failure.error = errno;
+    } else if (whole && S_ISBLK(st.st_mode)) {
+        failure.fault = Fault::block_device_text;
+    } else {
         RenameOutcome outcome = kWriteInPlace;
         if (S_ISREG(st.st_mode) && profile.dir >= 0) {
             int renamed = -1;
@@ -245,13 +268,16 @@ int profile_replace(ProfileFile &profile, const void *data, std::size_t size, bo
                 profile.fd = renamed;
             }
         }
-        stored = outcome == kRenamed ||
-                 (outcome == kWriteInPlace && write_in_place(profile.fd, st.st_mode, data, size));
-    }
-    if (!stored) {
-        std::printf("Write file fail - %s\n", profile.path);
+        if (outcome == kRenamed ||
+            (outcome == kWriteInPlace && write_in_place(profile.fd, st.st_mode, data, size))) {
+            failure.fault = Fault::none;
+        } else if (outcome == kNameTaken) {
+            failure.fault = Fault::profile_replaced;
+        } else {
+            failure.error = errno;
+        }
     }
     // A signal held off ends the run here.
     syscall(SYS_rt_sigprocmask, SIG_SETMASK, &before, nullptr, sizeof before);
-    return stored ? 0 : -2;
+    return failure;
 }

@@ -152,9 +152,12 @@ RenameOutcome route_after(int error) {
                                                                                : kRenameFailed;
 }
 
+// Keeps the errno of the failure that led here.
 RenameOutcome discard(int dir, const char *temp, int fd, RenameOutcome result) {
+    const int error = errno;
     close(fd);
     unlinkat(dir, temp, 0);
+    errno = error;
     return result;
 }
 
@@ -190,11 +193,13 @@ RenameOutcome replace_by_rename(int dir, const char *name, int fd, const struct 
         return discard(dir, temp, tfd, kRenameFailed);
     }
     struct stat now;
-    if (fsync(tfd) != 0 || fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !same_file(now, old)) {
+    if (fsync(tfd) != 0) {
+        return discard(dir, temp, tfd, kRenameFailed);
+    }
+    if (fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 || !same_file(now, old)) {
         // The name no longer refers to the file opened: what it holds now is not ours to
         // replace with another file's content, owner and mode.
-        return discard(dir, temp, tfd, kRenameFailed);
+        return discard(dir, temp, tfd, kNameTaken);
     }
     if (renameat(dir, temp, dir, name) != 0) {
         // A bind-mounted file (EBUSY) or a mount point name (EXDEV) cannot be renamed over.

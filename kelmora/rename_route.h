@@ -7,7 +7,8 @@
 
 enum RenameOutcome {
     kRenamed,      // the new file is the profile, written and stored
-    kRenameFailed, // see replace_by_rename
+    kRenameFailed, // see replace_by_rename; errno tells why
+    kNameTaken,    // the name no longer refers to the file opened: nothing written
     kWriteInPlace, // this route cannot keep what the profile is
 };
 

@@ -1,10 +1,12 @@
 #include "supplicant.h"
 
 #include "bounded_read.h"
+#include "failure.h"
 #include "line_reader.h"
 #include "settings.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -188,9 +190,9 @@ bool is_hex_ssid(std::string_view value) {
     return true;
 }
 
-// Stores a new SSID; false (SSID unchanged) when it does not fit the field or would
+// Stores a new SSID; a fault (SSID unchanged) when it does not fit the field or would
 // break the text profile's lines.
-bool set_ssid(NetworkSettings &settings, std::string_view value) {
+Fault set_ssid(NetworkSettings &settings, std::string_view value) {
     char ssid[kSsidField];
     std::size_t length;
     if (value.front() != '"' && is_hex_ssid(value)) {
@@ -198,20 +200,23 @@ bool set_ssid(NetworkSettings &settings, std::string_view value) {
         for (std::size_t i = 0; i < length; ++i) {
             const int byte = hex_digit(value[2 * i]) * 16 + hex_digit(value[2 * i + 1]);
             if (byte < 0x20 || byte == 0x7f) {
-                return false;
+                return Fault::ssid_control_byte;
             }
             ssid[i] = static_cast<char>(byte);
         }
     } else {
-        if (value.size() < 2 || value.size() - 2 >= sizeof ssid) {
-            return false;
+        if (value.size() < 2) {
+            return Fault::ssid_too_short;
+        }
+        if (value.size() - 2 >= sizeof ssid) {
+            return Fault::ssid_too_long;
         }
         length = value.size() - 2;
         std::memcpy(ssid, value.data() + 1, length);
     }
     ssid[length] = '\0';
     std::memcpy(settings.ssid, ssid, length + 1);
-    return true;
+    return Fault::none;
 }
 
 void set_key(KeyLine &key, int order, std::string_view value) {
@@ -234,17 +239,17 @@ std::size_t key_line_index(std::string_view name) {
     return 0;
 }
 
-// Applies one "name=value" setting; false when the line is a fault in its block.
-bool apply_setting(Block &block, std::string_view name, std::string_view value) {
+// Applies one "name=value" setting; what is wrong with the line, if anything.
+Fault apply_setting(Block &block, std::string_view name, std::string_view value) {
     ++block.lines;
     if (name == "ssid") {
-        return value.empty() ? false : set_ssid(block.settings, value);
+        return value.empty() ? Fault::ssid_too_short : set_ssid(block.settings, value);
     }
     const std::size_t key_index = key_line_index(name);
     if (key_index != 0 || name == "psk") {
         block.psk = block.psk || key_index == 0;
         set_key(block.keys[key_index], block.lines, value);
-        return true;
+        return Fault::none;
     }
     if (name == "wep_tx_keyidx" && value.size() == 1 && value[0] >= '0' && value[0] <= '3') {
         block.wep_tx_keyidx = static_cast<std::size_t>(value[0] - '0');
@@ -272,66 +277,70 @@ bool apply_setting(Block &block, std::string_view name, std::string_view value) 
         }
         break;
     }
-    return true;
+    return Fault::none;
 }
 
-// Judges one line inside a block; false when it is a fault.
-bool read_block_line(Block &block, const char *line) {
+// Judges one line inside a block: what is wrong with it, if anything.
+Fault read_block_line(Block &block, const char *line) {
     const char *equals = std::strchr(line, '=');
     if (equals == nullptr) {
-        return false;
+        return Fault::line_without_equals;
     }
     const std::string_view name(line, static_cast<std::size_t>(equals - line));
     const std::string_view value(equals + 1);
     if (!value.empty() && value.front() == '"' && value.find('"', 1) == std::string_view::npos) {
-        return false;
+        return Fault::unclosed_quote;
     }
     return apply_setting(block, name, value);
 }
 
 } // namespace
 
-int parse_supplicant_config(const char *path) {
-    FILE *stream = open_bounded_stream(path);
+Failure parse_supplicant_config(const char *path) {
+    Failure failure{};
+    FILE *stream = open_bounded_stream(path, &failure);
     if (stream == nullptr) {
-        return -1;
+        return failure;
     }
     char outer[kLineSize];
     char inner[kLineSize];
     char *line;
-    int bad_blocks = 0;
+    LineCount count{};
+    // The first fault in the file is the one reported.
+    const auto fault = [&failure](Fault found, int at) {
+        if (!failed(failure) && found != Fault::none) {
+            failure = {found, 0, at};
+        }
+    };
     bool any_block = false;
     bool any_effect = false;
-    while (read_config_line(outer, sizeof outer, stream, &line) != nullptr) {
+    while (read_config_line(outer, sizeof outer, stream, &line, &count) != nullptr) {
         if (std::strcmp(line, "network={") != 0) {
             continue;
         }
         any_block = true;
-        int faults = 0;
+        const int opened = count.line;
         Block block = start_block();
-        for (;;) {
-            if (read_config_line(inner, sizeof inner, stream, &line) == nullptr) {
-                ++bad_blocks; // never closed
-                break;
-            }
-            if (std::strcmp(line, "}") == 0) {
-                bad_blocks += faults != 0 ? 1 : 0;
-                break;
-            }
-            faults += read_block_line(block, line) ? 0 : 1;
+        while (read_config_line(inner, sizeof inner, stream, &line, &count) != nullptr &&
+               std::strcmp(line, "}") != 0) {
+            fault(read_block_line(block, line), count.line);
+        }
+        if (line == nullptr) {
+            fault(Fault::block_not_closed, opened);
         }
         any_effect = end_block(block) || any_effect;
     }
     // A read error is not an end of file: half a file must not become a profile.
     if (std::ferror(stream)) {
+        const int error = errno;
         std::fclose(stream);
-        return -1;
+        return {error == EFBIG ? Fault::input_too_large : Fault::input_unread, error, 0};
     }
     std::printf("SSID: %s\nAuthMode: %d\nEncType: %d\nEncKey: %s\n", network_settings.ssid,
                 network_settings.auth_mode, network_settings.encrypt_type, network_settings.key);
     std::fclose(stream);
-    if (bad_blocks == 0 && any_block && !any_effect) {
-        return -1; // blocks that all take no effect leave nothing to restore
+    if (!failed(failure) && any_block && !any_effect) {
+        failure = {Fault::no_network, 0, 0}; // nothing to restore
     }
-    return -bad_blocks;
+    return failure;
 }

@@ -1,7 +1,10 @@
 // Reads the network blocks of a supplicant configuration file into network_settings.
 #pragma once
 
-// Returns -1 if the file cannot be opened or read (nothing printed), otherwise prints
-// the four-line summary and returns 0 minus the number of bad blocks; -1 too when no block
-// is bad but there are blocks and none of them takes effect.
-int parse_supplicant_config(const char *path);
+#include "failure.h"
+
+// Prints the four-line summary once the file is read whole. Fails when the file cannot
+// be opened or read (no summary), at the first fault in a block (the line: a block is
+// bad, though its other lines still take effect), or when there are blocks and none of
+// them takes effect.
+Failure parse_supplicant_config(const char *path);

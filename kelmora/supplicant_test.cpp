@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,7 +18,8 @@ namespace {
 struct Case {
     std::string name;
     std::string config;
-    int result;
+    std::string fault; // its reason, empty for none
+    long line;         // 0: none
     std::string ssid;
     int auth_mode;
     int encrypt_type;
@@ -26,12 +28,14 @@ struct Case {
 
 std::vector<Case> load_cases() {
     std::vector<Case> cases;
-    for (const Row &row :
-         load_rows(TEST_ROWS_DIR "/supplicant_test.rows",
-                   {"name", "config", "result", "ssid", "auth_mode", "encrypt_type", "key"})) {
-        cases.push_back({row_text(row, "name"), row_text(row, "config"), row_int(row, "result"),
-                         row_text(row, "ssid"), row_int(row, "auth_mode"),
-                         row_int(row, "encrypt_type"), row_text(row, "key")});
+    for (const Row &row : load_rows(
+             TEST_ROWS_DIR "/supplicant_test.rows",
+             {"name", "config", "fault", "line", "ssid", "auth_mode", "encrypt_type", "key"})) {
+        const bool numbered = !row_texts(row, "line").empty();
+        cases.push_back({row_text(row, "name"), row_text(row, "config"), row_text(row, "fault"),
+                         numbered ? row_int(row, "line") : 0, row_text(row, "ssid"),
+                         row_int(row, "auth_mode"), row_int(row, "encrypt_type"),
+                         row_text(row, "key")});
     }
     return cases;
 }
@@ -48,11 +52,13 @@ TEST_P(Supplicant, DistilsSettings) {
 
     std::memset(&network_settings, 0, sizeof network_settings);
     testing::internal::CaptureStdout();
-    const int result = parse_supplicant_config(path);
+    const Failure failure = parse_supplicant_config(path);
     const std::string summary = testing::internal::GetCapturedStdout();
     unlink(path);
 
-    EXPECT_EQ(result, c.result);
+    const char *why = fault_text(failure.fault).why;
+    EXPECT_EQ(why != nullptr ? why : "", c.fault);
+    EXPECT_EQ(failure.number, c.line);
     EXPECT_EQ(network_settings.ssid, c.ssid);
     EXPECT_EQ(network_settings.auth_mode, c.auth_mode);
     EXPECT_EQ(network_settings.encrypt_type, c.encrypt_type);
@@ -64,16 +70,20 @@ TEST_P(Supplicant, DistilsSettings) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Supplicant, testing::ValuesIn(load_cases()), CaseName());
 
-TEST(SupplicantFailures, UnopenableFileGivesMinusOneAndNoSummary) {
+TEST(SupplicantFailures, UnopenableFileGivesItsErrorAndNoSummary) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(parse_supplicant_config("/nonexistent/wpa.conf"), -1);
+    const Failure failure = parse_supplicant_config("/nonexistent/wpa.conf");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(failure.fault, Fault::input_unread);
+    EXPECT_EQ(failure.error, ENOENT);
 }
 
 TEST(SupplicantFailures, ReadErrorIsNotEndOfFile) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(parse_supplicant_config("/tmp"), -1); // a directory opens but cannot be read
+    const Failure failure = parse_supplicant_config("/tmp"); // opens, but cannot be read
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(failure.fault, Fault::input_unread);
+    EXPECT_EQ(failure.error, EISDIR);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "settings.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -84,42 +85,41 @@ bool append_entry(const char *line) {
 
 } // namespace
 
-int text_profile_load(ProfileFile &profile) {
-    const char *path = profile.path;
-    if (profile_open(profile) < 0) {
-        return -2;
+Failure text_profile_load(ProfileFile &profile) {
+    const Failure opened = profile_open(profile);
+    if (failed(opened)) {
+        return opened;
     }
     FILE *stream = profile_read_stream(profile);
     if (stream == nullptr) {
-        std::printf("Out of memory - %s\n", path);
-        return -2;
+        return {Fault::profile_no_memory, ENOMEM, 0};
     }
     text_profile_buffer.size = 0;
-    int result = append("") ? 0 : -2;
+    bool appended = append("");
     char buf[kLineSize];
     char *line;
-    while (result == 0 && read_config_line(buf, sizeof buf, stream, &line) != nullptr) {
-        result = append_entry(line) ? 0 : -2;
+    while (appended && read_config_line(buf, sizeof buf, stream, &line) != nullptr) {
+        appended = append_entry(line);
     }
-    if (result != 0) {
-        std::printf("Out of memory - %s\n", path);
+    Failure failure{};
+    if (!appended) {
+        failure = {Fault::profile_no_memory, ENOMEM, 0};
     } else if (std::ferror(stream)) {
         // A failing read is no end of file: half a profile must not be saved.
-        std::printf("Read file fail - %s\n", path);
-        result = -2;
+        const int error = errno;
+        failure = {Fault::profile_unread, error, 0};
+        if (error == EFBIG || error == EILSEQ) {
+            failure.fault = error == EFBIG ? Fault::profile_too_large : Fault::profile_nul;
+        }
     }
     std::fclose(stream);
-    return result;
+    return failure;
 }
 
-int text_profile_restore(ProfileFile &profile) {
-    const int result = text_profile_load(profile);
-    if (result < 0) {
-        std::puts("Orvane_NetProfRFF failure");
-    }
-    return result;
+Failure text_profile_restore(ProfileFile &profile) {
+    return text_profile_load(profile);
 }
 
-int text_profile_save(ProfileFile &profile) {
+Failure text_profile_save(ProfileFile &profile) {
     return profile_replace(profile, text_profile_buffer.bytes, text_profile_buffer.size, true);
 }

@@ -1,6 +1,7 @@
 // The text profile target: lines of a key, one space and a value.
 #pragma once
 
+#include "failure.h"
 #include "file_io.h"
 
 struct ProfileFile;
@@ -10,6 +11,6 @@ using TextProfileBuffer = GrowBuffer;
 
 extern TextProfileBuffer text_profile_buffer;
 
-int text_profile_load(ProfileFile &profile);
-int text_profile_restore(ProfileFile &profile);
-int text_profile_save(ProfileFile &profile);
+Failure text_profile_load(ProfileFile &profile);
+Failure text_profile_restore(ProfileFile &profile);
+Failure text_profile_save(ProfileFile &profile);

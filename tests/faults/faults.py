@@ -11,6 +11,7 @@ each with its injection in slow.)
 Usage: faults.py kelmora BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
 """
+import errno
 import os
 import re
 import shlex
@@ -85,11 +86,13 @@ def kelmora_roles(events, work, input_name, profile_name):
     return roles
 
 
-def expected(rows, outcome, target, save, summary, path):
+def expected(rows, outcome, target, save, summary, path, source, how):
     """Status, standard output (None: any part of the summary) and standard error."""
+    why = os.strerror(getattr(errno, how, 0))
     for name, for_target, for_save, status, out, err in rows:
         if name == outcome and for_target in (target, '-') and for_save in (str(save), '-'):
-            text = [t.encode().decode('unicode_escape').format(summary=summary, path=path)
+            text = [t.encode().decode('unicode_escape').format(summary=summary, path=path,
+                                                                source=source, why=why)
                     for t in (out, err)]
             return int(status), None if out == '*' else text[0], text[1]
     raise KeyError(f'no row of expected.txt for {outcome} {target} save {save}')
@@ -133,7 +136,8 @@ def kelmora(binary):
                         os.path.join(CASES, 'kelmora', case), case_dir], check=True)
         args = read_file(os.path.join(case_dir, 'args')).decode().splitlines()
         path = args[args.index('-o') + 1]
-        input_name = os.path.basename(args[args.index('-f') + 1])
+        source = args[args.index('-f') + 1]
+        input_name = os.path.basename(source)
         old = read_file(os.path.join(case_dir, 'in', path))
         new = read_file(os.path.join(case_dir, 'out', path))
         summary = read_file(os.path.join(case_dir, 'stdout')).decode()
@@ -147,13 +151,13 @@ def kelmora(binary):
             shutil.copytree(os.path.join(case_dir, 'in'), work, dirs_exist_ok=True)
             return work
 
-        def check(point, work, proc, outcome, save, landed, kept):
+        def check(point, work, proc, outcome, save, landed, kept, how):
             """Compares a finished run with its expectation; returns the content seen."""
             problems = []
             killed = proc.returncode == -9
             content = read_file(os.path.join(work, path))
             seen = 'new' if content == new else 'old' if content == old else 'lost'
-            status, out, err = expected(results, outcome, target, save, summary, path)
+            status, out, err = expected(results, outcome, target, save, summary, path, source, how)
             # A killed run stops where it was; a finished one keeps what landed for good.
             want = 'new' if (landed if killed else kept or status == 0) else 'old'
             if seen != want:
@@ -224,7 +228,7 @@ def kelmora(binary):
                     proc = strace(always + [injection(call, how, when)],
                                   [binary] + args, cwd=work)
                     seen, killed = check(f'{call}#{when} ({role}) {how}', work, proc, outcome,
-                                         save, landed, kept)
+                                         save, landed, kept, how)
                     if killed != (how == 'KILL'):
                         faults.append(f'{name} {call}#{when} {how}: status {proc.returncode}')
                     shutil.rmtree(work)

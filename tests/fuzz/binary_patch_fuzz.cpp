@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         return 0;
     }
     const std::string path = scratch::put("p.bin", input.profile);
-    int result;
+    Failure result;
     {
         ProfileFile profile{path.c_str()};
         result = binary_profile_restore(profile);
@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::size_t key = std::strlen(network_settings.key);
     FUZZ_CHECK(ssid <= 35);
     if (key > 135 || input.profile.size() < kRecordSize) {
-        FUZZ_CHECK(result < 0 && after == input.profile); // refused, file untouched
+        FUZZ_CHECK(failed(result) && after == input.profile); // refused, file untouched
         return 0;
     }
-    FUZZ_CHECK(result == 0 && after.size() == kRecordSize);
+    FUZZ_CHECK(!failed(result) && after.size() == kRecordSize);
     std::string want(input.profile.substr(0, kRecordSize));
     want.replace(36, ssid + 1, network_settings.ssid, ssid + 1);
     put_le32(want, 72, network_settings.auth_mode);

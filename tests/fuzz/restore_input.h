@@ -9,5 +9,6 @@
 // False when a run would stop there, before the profile is touched.
 inline bool read_supplicant_half(const scratch::Split &input) {
     network_settings = {};
-    return parse_supplicant_config(scratch::put("wpa.conf", input.supplicant).c_str()) >= 0;
+    return parse_supplicant_config(scratch::put("wpa.conf", input.supplicant).c_str()).fault ==
+           Fault::none;
 }
