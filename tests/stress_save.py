@@ -17,17 +17,16 @@ import subprocess
 import sys
 import tempfile
 import time
+from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from testenv import unavailable  # noqa: E402 (found through the path set just above)
 
 RUNS = 3
-TEXT = b'BOOTPROTO static\nSSID "old"\nAUTH_MODE OPEN\nAUTH_KEY x\nIPADDR 10.0.0.2\n'
-RECORD = bytes(range(216))
-
-
-def supplicant(i):
-    return f'network={{\n\tssid="run{i}"\n\tpsk="key-of-run-{i}"\n\tkey_mgmt=WPA-PSK\n}}\n'.encode()
+KILLED = -signal.SIGKILL
+# Each round's target and the profile it starts from.
+OLDS = (('0', b'BOOTPROTO static\nSSID "old"\nAUTH_MODE OPEN\nAUTH_KEY x\nIPADDR 10.0.0.2\n'),
+        ('1', bytes(range(216))))
 
 
 def main():
@@ -35,40 +34,35 @@ def main():
     if shutil.which(command[0]) is None:
         unavailable(f'{command[0]} not found')
     rounds = int(os.environ.get('ROUNDS', '200'))
-    work = tempfile.mkdtemp(prefix='stress-')
+    work = Path(tempfile.mkdtemp(prefix='stress-'))
+    profile = work / 'p'
     faults, kills, counts = [], 0, {'old': 0, 'new': 0}
     try:
         for i in range(RUNS):
-            with open(os.path.join(work, f'wpa{i}.conf'), 'wb') as f:
-                f.write(supplicant(i))
+            (work / f'wpa{i}.conf').write_text(
+                f'network={{\n\tssid="run{i}"\n\tpsk="key-of-run-{i}"\n\tkey_mgmt=WPA-PSK\n}}\n')
 
         def start(i, target, stdout=subprocess.DEVNULL):
             return subprocess.Popen(command + ['-f', f'wpa{i}.conf', '-o', 'p', '-t', target],
                                     cwd=work, stdin=subprocess.DEVNULL, stdout=stdout,
                                     stderr=subprocess.DEVNULL)
 
-        def put(old):
-            with open(os.path.join(work, 'p'), 'wb') as f:
-                f.write(old)
-
-        def profile():
-            with open(os.path.join(work, 'p'), 'rb') as f:
-                return f.read()
+        def temps():
+            return [e for e in os.listdir(work) if e.startswith('.p.')]
 
         # Each run's content, and how long a run takes, from runs on their own.
         news, began = {}, time.monotonic()
-        for target, old in (('0', TEXT), ('1', RECORD)):
-            for i in range(RUNS):
-                put(old)
-                if start(i, target).wait() != 0:
-                    print(f'FAIL: a run on its own failed (target {target})')
-                    return 1
-                news[target, i] = profile()
+        for (target, old), i in ((o, i) for o in OLDS for i in range(RUNS)):
+            profile.write_bytes(old)
+            if start(i, target).wait() != 0:
+                print(f'FAIL: a run on its own failed (target {target})')
+                return 1
+            news[target, i] = profile.read_bytes()
         span = (time.monotonic() - began) / (2 * RUNS)
 
         for n in range(rounds):
-            target, old = (('0', TEXT), ('1', RECORD))[n % 2]
-            put(old)
+            target, old = OLDS[n % 2]
+            profile.write_bytes(old)
             read_end, write_end = os.pipe()
             os.close(read_end)  # a reader that went away: SIGPIPE must not decide a status
             procs = [start(i, target, write_end) for i in range(RUNS)]
@@ -78,30 +72,27 @@ def main():
             for p in victims:
                 p.send_signal(signal.SIGKILL)
             status = [p.wait() for p in procs]
-            killed = sum(s == -signal.SIGKILL for s in status)
+            killed = status.count(KILLED)
             kills += killed
-            content = profile()
+            content = profile.read_bytes()
             owners = [i for i in range(RUNS) if news[target, i] == content]
-            problems = [f'run {i} exited {s}' for i, s in enumerate(status)
-                        if s not in (0, -signal.SIGKILL)]
+            problems = [f'run {i} exited {s}' for i, s in enumerate(status) if s not in (0, KILLED)]
             if content == old:
                 counts['old'] += 1
                 if 0 in status:
                     problems.append('old content although a run exited 0')
             elif owners:
                 counts['new'] += 1
-                if all(status[i] not in (0, -signal.SIGKILL) for i in owners):
+                if all(status[i] not in (0, KILLED) for i in owners):
                     problems.append('content of a run that reported failure')
             else:
                 problems.append('content neither old nor any run\'s')
-            temps = [e for e in os.listdir(work) if e.startswith('.p.')]
-            if temps and not killed:
-                problems.append(f'left behind: {temps}')
-            if temps:
+            if temps() and not killed:
+                problems.append(f'left behind: {temps()}')
+            if temps():
                 clean = start(0, target).wait()
-                left = [e for e in os.listdir(work) if e.startswith('.p.')]
-                if clean != 0 or profile() != news[target, 0] or left:
-                    problems.append(f'next run: status {clean}, left {left}')
+                if clean != 0 or profile.read_bytes() != news[target, 0] or temps():
+                    problems.append(f'next run: status {clean}, left {temps()}')
             faults += [f'round {n}: {p}' for p in problems]
     finally:
         shutil.rmtree(work)
