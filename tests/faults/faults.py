@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
 """Makes each system call of a successful run fail in turn, at each of its occurrences,
-with strace's fault injection, and checks what the program did about it.
-
-The profile must afterwards hold exactly its old or its complete new content (the one
-the point of failure implies), keep its mode, the exit status and messages must be those
-of that failure, and no temporary file may stay behind; after a kill at most one may,
-and the next run must remove it and succeed. (physmem's failing calls are case rows,
-each with its injection in slow.)
+with strace's fault injection, and checks the profile's content and mode, the status, the
+messages and the temporary files left against the tables here (physmem's failing calls
+are case rows, each with its injection in slow).
 
 Usage: faults.py kelmora BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
@@ -26,8 +22,6 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent))
 from testenv import unavailable  # noqa: E402 (found through the path set just above)
 CALL = re.compile(r'^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+|\?)')
-FD_CALLS = {'read', 'write', 'writev', 'fsync', 'fchmod', 'fchown', 'close', 'flock',
-            'ftruncate', 'flistxattr', 'fgetxattr', 'fsetxattr', 'ioctl'}
 COLUMNS = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'killed', 'lost')
 
 
@@ -75,7 +69,7 @@ def kelmora_roles(events, work, input_name, profile_name):
             save += role == 'open-temp'
         elif call == 'renameat':
             role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
-        elif call in FD_CALLS:
+        else:  # a call on a descriptor, named by the file it is open on
             fd = re.match(r'\d+<(.*?)>', args)
             what = kind(fd[1]) if fd else 'other'
             if what == 'profile' and (call in ('write', 'ftruncate', 'fsync') or
@@ -89,24 +83,21 @@ def kelmora_roles(events, work, input_name, profile_name):
 def expected(rows, outcome, target, save, summary, path, source, how):
     """Status, standard output (None: any part of the summary) and standard error."""
     why = os.strerror(getattr(errno, how, 0))
+    values = dict(summary=summary, path=path, source=source, why=why)
     for name, for_target, for_save, status, out, err in rows:
         if name == outcome and for_target in (target, '-') and for_save in (str(save), '-'):
-            text = [t.encode().decode('unicode_escape').format(summary=summary, path=path,
-                                                                source=source, why=why)
-                    for t in (out, err)]
+            text = [t.encode().decode('unicode_escape').format(**values) for t in (out, err)]
             return int(status), None if out == '*' else text[0], text[1]
     raise KeyError(f'no row of expected.txt for {outcome} {target} save {save}')
 
 
 def order_faults(name, order, roles):
     """Every save's calls in the roles ORDER names must be exactly ORDER, repeats too."""
-    faults, checked = [], 0
-    for save in sorted({s for _, _, s in roles}):
-        seen = [role for _, role, s in roles if s == save and role in order]
-        checked += bool(seen)
-        if seen and seen != order:
-            faults.append(f'{name} save {save}: order {" ".join(seen)}, expected {" ".join(order)}')
-    return faults if checked else [f'{name}: no save made any of {" ".join(order)}']
+    saves = {s: [r for _, r, t in roles if t == s and r in order] for _, _, s in roles}
+    if not any(saves.values()):
+        return [f'{name}: no save made any of {" ".join(order)}']
+    return [f'{name} save {s}: order {" ".join(seen)}, expected {" ".join(order)}'
+            for s, seen in sorted(saves.items()) if seen and seen != order]
 
 
 def kelmora(binary):
@@ -136,11 +127,12 @@ def kelmora(binary):
             shutil.copytree(case_dir / 'in', work, dirs_exist_ok=True)
             return work
 
-        def check(work, proc, outcome, save, landed, kept, how):
+        def check(work, proc, role, save, landed, kept, how):
             """A finished run's problems against its expectation, and the content seen."""
             killed = proc.returncode == -9
             content = (work / path).read_bytes()
             seen = 'new' if content == new else 'old' if content == old else 'lost'
+            outcome = outcomes.get(f'{role}:{how}', outcomes[role])
             status, out, err = expected(results, outcome, target, save, summary, path, source, how)
             # A killed run stops where it was; a finished one keeps what landed for good.
             want = 'new' if (landed if killed else kept or status == 0) else 'old'
@@ -185,10 +177,9 @@ def kelmora(binary):
         os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
-        for (_, given), (call, role, _) in zip(events, roles):
-            missing = set(carries.get(role, ())) - set(re.split(r'[|, ]+', given))
-            if missing:
-                faults.append(f'{name} {call} ({role}) without {" ".join(sorted(missing))}: {given}')
+        faults += [f'{name} {call} ({role}) without {" ".join(sorted(missing))}: {given}'
+                   for (_, given), (call, role, _) in zip(events, roles)
+                   if (missing := set(carries.get(role, ())) - set(re.split(r'[|, ]+', given)))]
         shutil.rmtree(work)
 
         for call, *hows in table('injections.txt'):
@@ -210,8 +201,7 @@ def kelmora(binary):
                     work = fresh()
                     proc = strace(always + [f'inject={call}:{action}:when={when}'],
                                   [binary] + args, cwd=work)
-                    seen, killed, problems = check(work, proc, outcomes.get(f'{role}:{how}', outcomes[role]),
-                                                   save, landed, kept, how)
+                    seen, killed, problems = check(work, proc, role, save, landed, kept, how)
                     faults += [f'{name} {call}#{when} ({role}) {how}: {p}' for p in problems]
                     shutil.rmtree(work)
                     counts.update({'tried': 1, seen: 1, 'killed': killed,
