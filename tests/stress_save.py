@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 """Three restores of one profile at once, round after round, some of them killed at a
 random moment; each run brings an SSID of its own, and writes its summary into a pipe
-that nobody reads. After every round the profile must hold its old content or one run's
-complete new content, a run that finished must have exited 0 (nothing fails here), the
-content found must be that of a run that exited 0 or was killed, and old content is only
-allowed when no run exited 0. Temporary files may stay only after a kill, and the next
-run must remove them.
+that nobody reads. After every round the profile must hold its old content (only when no
+run exited 0) or the complete content of a run that exited 0 or was killed. Temporary
+files may stay only after a kill, and the next run must remove them.
 
 Usage: stress_save.py BIN      (env: LAUNCHER, an emulator prefix; ROUNDS, default 200)
 """
@@ -17,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from collections import Counter
 from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -34,10 +33,10 @@ def main():
     if shutil.which(command[0]) is None:
         unavailable(f'{command[0]} not found')
     rounds = int(os.environ.get('ROUNDS', '200'))
-    work = Path(tempfile.mkdtemp(prefix='stress-'))
-    profile = work / 'p'
-    faults, kills, counts = [], 0, {'old': 0, 'new': 0}
-    try:
+    faults, kills, counts = [], 0, Counter()
+    with tempfile.TemporaryDirectory(prefix='stress-') as tmp:
+        work = Path(tmp)
+        profile = work / 'p'
         for i in range(RUNS):
             (work / f'wpa{i}.conf').write_text(
                 f'network={{\n\tssid="run{i}"\n\tpsk="key-of-run-{i}"\n\tkey_mgmt=WPA-PSK\n}}\n')
@@ -77,25 +76,19 @@ def main():
             content = profile.read_bytes()
             owners = [i for i in range(RUNS) if news[target, i] == content]
             problems = [f'run {i} exited {s}' for i, s in enumerate(status) if s not in (0, KILLED)]
-            if content == old:
-                counts['old'] += 1
-                if 0 in status:
-                    problems.append('old content although a run exited 0')
-            elif owners:
-                counts['new'] += 1
-                if all(status[i] not in (0, KILLED) for i in owners):
-                    problems.append('content of a run that reported failure')
-            else:
-                problems.append('content neither old nor any run\'s')
-            if temps() and not killed:
-                problems.append(f'left behind: {temps()}')
+            seen = 'old' if content == old else 'new' if owners else 'neither'
+            counts[seen] += 1
+            problems += [what for bad, what in (
+                (seen == 'old' and 0 in status, 'old content although a run exited 0'),
+                (seen == 'new' and all(status[i] not in (0, KILLED) for i in owners),
+                 'content of a run that reported failure'),
+                (seen == 'neither', 'content neither old nor any run\'s'),
+                (temps() and not killed, f'left behind: {temps()}')) if bad]
             if temps():
                 clean = start(0, target).wait()
                 if clean != 0 or profile.read_bytes() != news[target, 0] or temps():
                     problems.append(f'next run: status {clean}, left {temps()}')
             faults += [f'round {n}: {p}' for p in problems]
-    finally:
-        shutil.rmtree(work)
     print(f'{rounds} rounds of {RUNS} runs, {kills} killed; profile old after {counts["old"]} '
           f'rounds, one run\'s complete content after {counts["new"]}; {len(faults)} faults')
     for fault in faults[:20]:
