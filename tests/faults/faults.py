@@ -26,16 +26,10 @@ COLUMNS = ('run', 'syscall', 'occurs', 'tried', 'new', 'old', 'reported', 'kille
 
 
 def table(name):
-    """kelmora's rows of a table here, program name aside: words apart by blanks,
-    'quoted' where they hold blanks."""
+    """kelmora's rows of a table here, words apart by blanks ('quoted' if they hold any)."""
     with open(HERE / name) as f:
         rows = [shlex.split(line, comments=True) for line in f]
     return [row[1:] for row in rows if row and row[0] == 'kelmora']
-
-
-def quoted_path(args):
-    m = re.search(r'"((?:[^"\\]|\\.)*)"', args)
-    return m.group(1) if m else ''
 
 
 def strace(injections, command, trace=os.devnull, **kw):
@@ -44,17 +38,10 @@ def strace(injections, command, trace=os.devnull, **kw):
                           stdin=subprocess.DEVNULL, capture_output=True, **kw)
 
 
-def temp_pattern(profile_name):
-    """Temporary files of a profile: ".NAME.RANDOM.tmp"."""
-    return re.compile(r'\.' + re.escape(profile_name) + r'\.[0-9a-z]+\.tmp$')
-
-
-def kelmora_roles(events, work, input_name, profile_name):
+def kelmora_roles(events, work, input_name, profile_name, is_temp):
     """The role of each event of a plain run (strace -y names each descriptor's file), and
     which save (1, 2) it belongs to: a save starts with its temporary file, which the
     in-place route tries first too."""
-    is_temp = temp_pattern(profile_name).match
-
     def kind(path, args=''):
         base = os.path.basename(path.removesuffix(' (deleted)'))
         return ('dir' if 'O_DIRECTORY' in args or path == work else
@@ -63,12 +50,11 @@ def kelmora_roles(events, work, input_name, profile_name):
                 else 'input' if base == input_name else 'other')
     save, roles = 0, []
     for call, args in events:
-        role = None
-        if call in ('open', 'openat'):
-            role = 'open-' + kind(quoted_path(args), args)
+        if call in ('open', 'openat', 'renameat'):
+            quoted = re.search(r'"((?:[^"\\]|\\.)*)"', args)
+            what = kind(quoted[1] if quoted else '', args)
+            role = ('renameat-' if call == 'renameat' else 'open-') + what
             save += role == 'open-temp'
-        elif call == 'renameat':
-            role = 'renameat-temp' if is_temp(os.path.basename(quoted_path(args))) else None
         else:  # a call on a descriptor, named by the file it is open on
             fd = re.match(r'\d+<(.*?)>', args)
             what = kind(fd[1]) if fd else 'other'
@@ -78,17 +64,6 @@ def kelmora_roles(events, work, input_name, profile_name):
             role = f'{call}-{what}'
         roles.append((call, role, save))
     return roles
-
-
-def expected(rows, outcome, target, save, summary, path, source, how):
-    """Status, standard output (None: any part of the summary) and standard error."""
-    why = os.strerror(getattr(errno, how, 0))
-    values = dict(summary=summary, path=path, source=source, why=why)
-    for name, for_target, for_save, status, out, err in rows:
-        if name == outcome and for_target in (target, '-') and for_save in (str(save), '-'):
-            text = [t.encode().decode('unicode_escape').format(**values) for t in (out, err)]
-            return int(status), None if out == '*' else text[0], text[1]
-    raise KeyError(f'no row of expected.txt for {outcome} {target} save {save}')
 
 
 def order_faults(name, order, roles):
@@ -118,7 +93,8 @@ def kelmora(binary):
         old, new = ((case_dir / part / path).read_bytes() for part in ('in', 'out'))
         summary = (case_dir / 'stdout').read_bytes().decode()
         files = sorted(os.listdir(case_dir / 'in'))
-        is_temp = temp_pattern(os.path.basename(path)).match
+        # The profile's temporary files: ".NAME.RANDOM.tmp".
+        is_temp = re.compile(r'\.' + re.escape(os.path.basename(path)) + r'\.[0-9a-z]+\.tmp$').match
         always = [] if always == '-' else ['inject=' + always]
         fixed = {a.split('=')[1].split(':')[0] for a in always}
 
@@ -133,7 +109,14 @@ def kelmora(binary):
             content = (work / path).read_bytes()
             seen = 'new' if content == new else 'old' if content == old else 'lost'
             outcome = outcomes.get(f'{role}:{how}', outcomes[role])
-            status, out, err = expected(results, outcome, target, save, summary, path, source, how)
+            rows = [row[3:] for row in results if row[0] == outcome and
+                    row[1] in (target, '-') and row[2] in (str(save), '-')]
+            if not rows:
+                raise KeyError(f'no row of expected.txt for {outcome} {target} save {save}')
+            status = int(rows[0][0])
+            why = os.strerror(getattr(errno, how, 0))
+            out, err = (t.encode().decode('unicode_escape').format(
+                summary=summary, path=path, source=source, why=why) for t in rows[0][1:])
             # A killed run stops where it was; a finished one keeps what landed for good.
             want = 'new' if (landed if killed else kept or status == 0) else 'old'
             left = sorted(set(os.listdir(work)) - set(files))
@@ -157,7 +140,8 @@ def kelmora(binary):
                 checks += [
                     (proc.returncode != status % 256, f'status {proc.returncode}, expected {status}'),
                     (proc.returncode == 0 and seen != 'new', 'status 0 without the new content'),
-                    ((stdout != out) if out is not None else not summary.startswith(stdout),
+                    # Standard output "*" lets any part of the summary pass, as it was cut off.
+                    ((stdout != out) if rows[0][1] != '*' else not summary.startswith(stdout),
                      f'stdout {stdout!r}, expected {out!r}'),
                     (stderr != err, f'stderr {stderr!r}, expected {err!r}'),
                     (left, f'left behind: {left}')]
@@ -173,7 +157,7 @@ def kelmora(binary):
         with open(trace, errors='replace') as f:
             events = [(m[1], m[2]) for m in map(CALL.match, f) if m]
         roles = kelmora_roles(events, str(work.resolve()), os.path.basename(source),
-                              os.path.basename(path))
+                              os.path.basename(path), is_temp)
         os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
