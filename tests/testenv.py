@@ -5,9 +5,7 @@ import sys
 
 
 def unavailable(what):
-    """Stops the test for lack of WHAT."""
-    if os.environ.get('CI') == 'true':
-        print(f'FAIL: {what} (CI must have it: scripts/install-deps.sh check)', file=sys.stderr)
-        sys.exit(1)
-    print(f'SKIP: {what}', file=sys.stderr)
-    sys.exit(77)
+    ci = os.environ.get('CI') == 'true'
+    hint = ' (CI must have it: scripts/install-deps.sh check)' if ci else ''
+    print(f'{"FAIL" if ci else "SKIP"}: {what}{hint}', file=sys.stderr)
+    sys.exit(1 if ci else 77)
