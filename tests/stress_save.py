@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
 """Three restores of one profile at once, round after round, some of them killed at a
-random moment; each run brings an SSID of its own, and writes its summary into a pipe
-that nobody reads. After every round the profile must hold its old content (only when no
-run exited 0) or the complete content of a run that exited 0 or was killed. Temporary
-files may stay only after a kill, and the next run must remove them.
+random moment; after each round the profile must be the old or one run's complete content.
 
 Usage: stress_save.py BIN      (env: LAUNCHER, an emulator prefix; ROUNDS, default 200)
 """

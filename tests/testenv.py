@@ -1,5 +1,4 @@
-"""What a missing tool means to a Python harness, as tests/test-env.sh says it to the
-shell ones: a failure in CI, a skip (status 77) elsewhere."""
+"""A missing tool fails a Python harness in CI and skips it (77) elsewhere, as test-env.sh."""
 import os
 import sys
 

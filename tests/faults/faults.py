@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""Makes each system call of a successful run fail in turn, at each of its occurrences,
-with strace's fault injection, and checks the profile's content and mode, the status, the
-messages and the temporary files left against the tables here (physmem's failing calls
-are case rows, each with its injection in slow).
+"""Makes each system call of a successful run fail in turn under strace and checks what the
+program did about it against the tables here (docs/testing.md: "Fault injection").
 
 Usage: faults.py kelmora BIN
 Prints a table of the injection points; exits 1 on any fault, 77 if it cannot run here.
@@ -88,15 +86,13 @@ def kelmora(binary):
         subprocess.run(['sh', '-c', '. "$0/case.sh" && case_lay "$1" "$2"', HERE.parent,
                         HERE.parent / 'cases' / 'kelmora' / case, case_dir], check=True)
         args = (case_dir / 'args').read_bytes().decode().splitlines()
-        path = args[args.index('-o') + 1]
-        source = args[args.index('-f') + 1]
+        path, source = (args[args.index(option) + 1] for option in ('-o', '-f'))
         old, new = ((case_dir / part / path).read_bytes() for part in ('in', 'out'))
         summary = (case_dir / 'stdout').read_bytes().decode()
         files = sorted(os.listdir(case_dir / 'in'))
         # The profile's temporary files: ".NAME.RANDOM.tmp".
         is_temp = re.compile(r'\.' + re.escape(os.path.basename(path)) + r'\.[0-9a-z]+\.tmp$').match
         always = [] if always == '-' else ['inject=' + always]
-        fixed = {a.split('=')[1].split(':')[0] for a in always}
 
         def fresh():
             work = Path(tempfile.mkdtemp(prefix='faults-'))
@@ -149,7 +145,7 @@ def kelmora(binary):
 
         work = fresh()
         mode = (work / path).stat().st_mode
-        trace = work.with_name(work.name + '.trace')
+        trace = laid / f'{name}.trace'
         plain = strace(always, [binary] + args, trace, cwd=work)
         if plain.returncode != 0 or (work / path).read_bytes() != new:
             faults.append(f'{name}: the run without injections failed ({plain.returncode})')
@@ -158,7 +154,6 @@ def kelmora(binary):
             events = [(m[1], m[2]) for m in map(CALL.match, f) if m]
         roles = kelmora_roles(events, str(work.resolve()), os.path.basename(source),
                               os.path.basename(path), is_temp)
-        os.unlink(trace)
         if name in orders:
             faults += order_faults(name, orders[name], roles)
         faults += [f'{name} {call} ({role}) without {" ".join(sorted(missing))}: {given}'
@@ -167,7 +162,7 @@ def kelmora(binary):
         shutil.rmtree(work)
 
         for call, *hows in table('injections.txt'):
-            if call in fixed:
+            if any(a.startswith(f'inject={call}:') for a in always):
                 continue
             points = [i for i, (c, _, _) in enumerate(roles) if c == call]
             counts = Counter()
