@@ -18,11 +18,8 @@ from pathlib import Path
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from testenv import unavailable  # noqa: E402 (found through the path set just above)
 
-RUNS = 3
+RUNS = 3  # tests/stress: each run's supplicant file wpaI.conf, and old-TARGET
 KILLED = -signal.SIGKILL
-# Each round's target and the profile it starts from.
-OLDS = (('0', b'BOOTPROTO static\nSSID "old"\nAUTH_MODE OPEN\nAUTH_KEY x\nIPADDR 10.0.0.2\n'),
-        ('1', bytes(range(216))))
 
 
 def main():
@@ -34,9 +31,8 @@ def main():
     with tempfile.TemporaryDirectory(prefix='stress-') as tmp:
         work = Path(tmp)
         profile = work / 'p'
-        for i in range(RUNS):
-            (work / f'wpa{i}.conf').write_text(
-                f'network={{\n\tssid="run{i}"\n\tpsk="key-of-run-{i}"\n\tkey_mgmt=WPA-PSK\n}}\n')
+        shutil.copytree(Path(__file__).resolve().parent / 'stress', work, dirs_exist_ok=True)
+        olds = [(target, (work / f'old-{target}').read_bytes()) for target in ('0', '1')]
 
         def start(i, target, stdout=subprocess.DEVNULL):
             return subprocess.Popen(command + ['-f', f'wpa{i}.conf', '-o', 'p', '-t', target],
@@ -48,7 +44,7 @@ def main():
 
         # Each run's content, and how long a run takes, from runs on their own.
         news, began = {}, time.monotonic()
-        for (target, old), i in ((o, i) for o in OLDS for i in range(RUNS)):
+        for (target, old), i in ((o, i) for o in olds for i in range(RUNS)):
             profile.write_bytes(old)
             if start(i, target).wait() != 0:
                 print(f'FAIL: a run on its own failed (target {target})')
@@ -57,7 +53,7 @@ def main():
         span = (time.monotonic() - began) / (2 * RUNS)
 
         for n in range(rounds):
-            target, old = OLDS[n % 2]
+            target, old = olds[n % 2]
             profile.write_bytes(old)
             read_end, write_end = os.pipe()
             os.close(read_end)  # a reader that went away: SIGPIPE must not decide a status
