@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
 """Three restores of one profile at once, round after round, some of them killed at a
-random moment; each run brings an SSID of its own, and writes its summary into a pipe
-that nobody reads. After every round the profile must hold its old content or one run's
-complete new content, a run that finished must have exited 0 (nothing fails here), the
-content found must be that of a run that exited 0 or was killed, and old content is only
-allowed when no run exited 0. Temporary files may stay only after a kill, and the next
-run must remove them.
+random moment; after each round the profile must be the old or one run's complete content.
 
 Usage: stress_save.py BIN      (env: LAUNCHER, an emulator prefix; ROUNDS, default 200)
 """
@@ -17,17 +12,14 @@ import subprocess
 import sys
 import tempfile
 import time
+from collections import Counter
+from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from testenv import unavailable  # noqa: E402 (found through the path set just above)
 
-RUNS = 3
-TEXT = b'BOOTPROTO static\nSSID "old"\nAUTH_MODE OPEN\nAUTH_KEY x\nIPADDR 10.0.0.2\n'
-RECORD = bytes(range(216))
-
-
-def supplicant(i):
-    return f'network={{\n\tssid="run{i}"\n\tpsk="key-of-run-{i}"\n\tkey_mgmt=WPA-PSK\n}}\n'.encode()
+RUNS = 3  # tests/stress: each run's supplicant file wpaI.conf, and old-TARGET
+KILLED = -signal.SIGKILL
 
 
 def main():
@@ -35,40 +27,34 @@ def main():
     if shutil.which(command[0]) is None:
         unavailable(f'{command[0]} not found')
     rounds = int(os.environ.get('ROUNDS', '200'))
-    work = tempfile.mkdtemp(prefix='stress-')
-    faults, kills, counts = [], 0, {'old': 0, 'new': 0}
-    try:
-        for i in range(RUNS):
-            with open(os.path.join(work, f'wpa{i}.conf'), 'wb') as f:
-                f.write(supplicant(i))
+    faults, kills, counts = [], 0, Counter()
+    with tempfile.TemporaryDirectory(prefix='stress-') as tmp:
+        work = Path(tmp)
+        profile = work / 'p'
+        shutil.copytree(Path(__file__).resolve().parent / 'stress', work, dirs_exist_ok=True)
+        olds = [(target, (work / f'old-{target}').read_bytes()) for target in ('0', '1')]
 
         def start(i, target, stdout=subprocess.DEVNULL):
             return subprocess.Popen(command + ['-f', f'wpa{i}.conf', '-o', 'p', '-t', target],
                                     cwd=work, stdin=subprocess.DEVNULL, stdout=stdout,
                                     stderr=subprocess.DEVNULL)
 
-        def put(old):
-            with open(os.path.join(work, 'p'), 'wb') as f:
-                f.write(old)
-
-        def profile():
-            with open(os.path.join(work, 'p'), 'rb') as f:
-                return f.read()
+        def temps():
+            return [e for e in os.listdir(work) if e.startswith('.p.')]
 
         # Each run's content, and how long a run takes, from runs on their own.
         news, began = {}, time.monotonic()
-        for target, old in (('0', TEXT), ('1', RECORD)):
-            for i in range(RUNS):
-                put(old)
-                if start(i, target).wait() != 0:
-                    print(f'FAIL: a run on its own failed (target {target})')
-                    return 1
-                news[target, i] = profile()
+        for (target, old), i in ((o, i) for o in olds for i in range(RUNS)):
+            profile.write_bytes(old)
+            if start(i, target).wait() != 0:
+                print(f'FAIL: a run on its own failed (target {target})')
+                return 1
+            news[target, i] = profile.read_bytes()
         span = (time.monotonic() - began) / (2 * RUNS)
 
         for n in range(rounds):
-            target, old = (('0', TEXT), ('1', RECORD))[n % 2]
-            put(old)
+            target, old = olds[n % 2]
+            profile.write_bytes(old)
             read_end, write_end = os.pipe()
             os.close(read_end)  # a reader that went away: SIGPIPE must not decide a status
             procs = [start(i, target, write_end) for i in range(RUNS)]
@@ -78,33 +64,24 @@ def main():
             for p in victims:
                 p.send_signal(signal.SIGKILL)
             status = [p.wait() for p in procs]
-            killed = sum(s == -signal.SIGKILL for s in status)
+            killed = status.count(KILLED)
             kills += killed
-            content = profile()
+            content = profile.read_bytes()
             owners = [i for i in range(RUNS) if news[target, i] == content]
-            problems = [f'run {i} exited {s}' for i, s in enumerate(status)
-                        if s not in (0, -signal.SIGKILL)]
-            if content == old:
-                counts['old'] += 1
-                if 0 in status:
-                    problems.append('old content although a run exited 0')
-            elif owners:
-                counts['new'] += 1
-                if all(status[i] not in (0, -signal.SIGKILL) for i in owners):
-                    problems.append('content of a run that reported failure')
-            else:
-                problems.append('content neither old nor any run\'s')
-            temps = [e for e in os.listdir(work) if e.startswith('.p.')]
-            if temps and not killed:
-                problems.append(f'left behind: {temps}')
-            if temps:
+            problems = [f'run {i} exited {s}' for i, s in enumerate(status) if s not in (0, KILLED)]
+            seen = 'old' if content == old else 'new' if owners else 'neither'
+            counts[seen] += 1
+            problems += [what for bad, what in (
+                (seen == 'old' and 0 in status, 'old content although a run exited 0'),
+                (seen == 'new' and all(status[i] not in (0, KILLED) for i in owners),
+                 'content of a run that reported failure'),
+                (seen == 'neither', 'content neither old nor any run\'s'),
+                (temps() and not killed, f'left behind: {temps()}')) if bad]
+            if temps():
                 clean = start(0, target).wait()
-                left = [e for e in os.listdir(work) if e.startswith('.p.')]
-                if clean != 0 or profile() != news[target, 0] or left:
-                    problems.append(f'next run: status {clean}, left {left}')
+                if clean != 0 or profile.read_bytes() != news[target, 0] or temps():
+                    problems.append(f'next run: status {clean}, left {temps()}')
             faults += [f'round {n}: {p}' for p in problems]
-    finally:
-        shutil.rmtree(work)
     print(f'{rounds} rounds of {RUNS} runs, {kills} killed; profile old after {counts["old"]} '
           f'rounds, one run\'s complete content after {counts["new"]}; {len(faults)} faults')
     for fault in faults[:20]:

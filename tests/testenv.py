@@ -1,13 +1,10 @@
-"""What a missing tool means to a Python harness, as tests/test-env.sh says it to the
-shell ones: a failure in CI, a skip (status 77) elsewhere."""
+"""A missing tool fails a Python harness in CI and skips it (77) elsewhere, as test-env.sh."""
 import os
 import sys
 
 
 def unavailable(what):
-    """Stops the test for lack of WHAT."""
-    if os.environ.get('CI') == 'true':
-        print(f'FAIL: {what} (CI must have it: scripts/install-deps.sh check)', file=sys.stderr)
-        sys.exit(1)
-    print(f'SKIP: {what}', file=sys.stderr)
-    sys.exit(77)
+    ci = os.environ.get('CI') == 'true'
+    hint = ' (CI must have it: scripts/install-deps.sh check)' if ci else ''
+    print(f'{"FAIL" if ci else "SKIP"}: {what}{hint}', file=sys.stderr)
+    sys.exit(1 if ci else 77)
