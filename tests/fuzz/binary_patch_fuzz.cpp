@@ -19,11 +19,6 @@ void put_le32(std::string &record, std::size_t offset, int32_t value) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    scratch::quiet();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const scratch::Split input = scratch::split(data, size);
     if (!read_supplicant_half(input)) {

@@ -11,19 +11,16 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
-    // The input's NUL-separated pieces are the words after the program's name.
-    std::vector<std::string> words{"physmem"};
-    std::string word;
-    for (std::size_t i = 0; i < size && words.size() < 8; ++i) {
-        if (data[i] == '\0') {
-            words.push_back(word);
-            word.clear();
+    // The input's first seven NUL-separated pieces are the words after the program's name.
+    std::vector<std::string> words{"physmem", ""};
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != '\0') {
+            words.back() += static_cast<char>(data[i]);
+        } else if (words.size() < 8) {
+            words.emplace_back();
         } else {
-            word += static_cast<char>(data[i]);
+            break;
         }
-    }
-    if (words.size() < 8) {
-        words.push_back(word);
     }
     std::vector<char *> argv;
     for (std::string &w : words) {
