@@ -10,26 +10,11 @@
 
 namespace {
 
-struct Case {
-    std::string name;
-    std::string text;               // the file's content
-    std::vector<std::string> lines; // every line handed out, in order
-};
-
-std::vector<Case> load_cases() {
-    std::vector<Case> cases;
-    for (const Row &row :
-         load_rows(TEST_ROWS_DIR "/line_reader_test.rows", {"name", "text", "line"})) {
-        cases.push_back({row_text(row, "name"), row_text(row, "text"), row_texts(row, "line")});
-    }
-    return cases;
-}
-
-struct LineReader : testing::TestWithParam<Case> {};
+struct LineReader : testing::TestWithParam<NamedRow> {};
 
 TEST_P(LineReader, HandsOutCleanedLines) {
-    const Case &c = GetParam();
-    FILE *stream = fmemopen(const_cast<char *>(c.text.data()), c.text.size(), "r");
+    std::string text = row_text(GetParam().row, "text");
+    FILE *stream = fmemopen(text.data(), text.size(), "r");
     ASSERT_NE(stream, nullptr);
     char buf[256];
     char *line = buf;
@@ -42,10 +27,13 @@ TEST_P(LineReader, HandsOutCleanedLines) {
         }
         got.emplace_back(start);
     }
-    EXPECT_EQ(got, c.lines);
+    EXPECT_EQ(got, row_texts(GetParam().row, "line"));
     std::fclose(stream);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LineReader, testing::ValuesIn(load_cases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, LineReader,
+                         testing::ValuesIn(load_named_rows(TEST_ROWS_DIR "/line_reader_test.rows",
+                                                           {"name", "text", "line"})),
+                         CaseName());
 
 } // namespace

@@ -70,28 +70,23 @@ std::string dump_text(const char *items, uint32_t address, uint32_t count, uint3
 TEST(HexDump, LayoutMatchesPrintf) {
     std::vector<uint32_t> words = sample_words();
     const auto *bytes = reinterpret_cast<const char *>(words.data());
-    struct Range {
-        uint32_t address, count;
-    };
-    std::vector<Range> ranges;
-    for (const Row &row :
-         load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows", {"address", "count"})) {
-        ranges.push_back({static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX)),
-                          static_cast<uint32_t>(row_number(row, "count", 0, words.size()))});
-    }
+    const std::vector<Row> ranges =
+        load_rows(TEST_ROWS_DIR "/hexdump_test.ranges.rows", {"address", "count"});
     // Each width, the narrower ones starting off the range's word; pieces of one item,
     // of a page, and not cut at all.
     for (unsigned width : {1u, 2u, 4u}) {
-        for (const auto &r : ranges) {
-            std::vector<uint32_t> values(r.count);
-            for (uint32_t i = 0; i < r.count; ++i) {
+        for (const Row &row : ranges) {
+            const auto count = static_cast<uint32_t>(row_number(row, "count", 0, words.size()));
+            const auto address =
+                static_cast<uint32_t>(row_number(row, "address", 0, UINT32_MAX) + 4 - width);
+            std::vector<uint32_t> values(count);
+            for (uint32_t i = 0; i < count; ++i) {
                 memcpy(&values[i], bytes + width * i, width); // little-endian hosts
             }
-            const uint32_t address = r.address + 4 - width;
             for (uint32_t piece : {1u, 1024u, UINT32_MAX}) {
-                EXPECT_EQ(dump_text(bytes, address, r.count, piece, width),
-                          printf_dump(values.data(), r.count, address, width) + "\n")
-                    << std::hex << address << " count " << std::dec << r.count << " piece " << piece
+                EXPECT_EQ(dump_text(bytes, address, count, piece, width),
+                          printf_dump(values.data(), count, address, width) + "\n")
+                    << std::hex << address << " count " << std::dec << count << " piece " << piece
                     << " width " << width;
             }
         }

@@ -130,3 +130,19 @@ inline long long row_number(const Row &row, const std::string &key, long long mi
 inline int row_int(const Row &row, const std::string &key) {
     return static_cast<int>(row_number(row, key, INT_MIN, INT_MAX));
 }
+
+// Every row of the file at path with its one `name`, for a table of GoogleTest cases
+// (named by case_name.h).
+struct NamedRow {
+    std::string name;
+    Row row;
+};
+
+inline std::vector<NamedRow> load_named_rows(const char *path,
+                                             std::initializer_list<std::string> keys) {
+    std::vector<NamedRow> named;
+    for (Row &row : load_rows(path, keys)) {
+        named.push_back({row_text(row, "name"), std::move(row)});
+    }
+    return named;
+}

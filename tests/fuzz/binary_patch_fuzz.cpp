@@ -9,21 +9,6 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-void put_le32(std::string &record, std::size_t offset, int32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        record[offset + i] = static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
-    }
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    scratch::quiet();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const scratch::Split input = scratch::split(data, size);
     if (!read_supplicant_half(input)) {
@@ -48,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     FUZZ_CHECK(!failed(result) && after.size() == kRecordSize);
     std::string want(input.profile.substr(0, kRecordSize));
     want.replace(36, ssid + 1, network_settings.ssid, ssid + 1);
-    put_le32(want, 72, network_settings.auth_mode);
-    put_le32(want, 76, network_settings.encrypt_type);
+    std::memcpy(&want[72], &network_settings.auth_mode, 4); // little-endian hosts
+    std::memcpy(&want[76], &network_settings.encrypt_type, 4);
     want.replace(80, key + 1, network_settings.key, key + 1);
     FUZZ_CHECK(want.size() == kRecordSize && after == want);
     return 0;

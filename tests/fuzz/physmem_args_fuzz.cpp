@@ -22,9 +22,9 @@ bool is_space(char c) {
 }
 
 // The magnitude after blanks and one sign, read by the host's 64-bit strtoull; a second
-// blank or sign ends the number before it starts. *whole: digits up to the end of text.
-uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow,
-                   bool *whole = nullptr) {
+// blank or sign ends the number before it starts. *whole: digits up to the end of text,
+// of a 32-bit number.
+uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow, bool *whole) {
     while (is_space(*text)) {
         ++text;
     }
@@ -32,17 +32,12 @@ uint64_t magnitude(const char *text, int base, bool *negative, bool *overflow,
     if (*text == '-' || *text == '+') {
         ++text;
     }
-    *overflow = false;
     char *end = const_cast<char *>(text);
-    unsigned long long value = 0;
-    if (!is_space(*text) && *text != '-' && *text != '+') {
-        errno = 0;
-        value = std::strtoull(text, &end, base);
-        *overflow = errno == ERANGE;
-    }
-    if (whole != nullptr) {
-        *whole = end != text && *end == '\0' && !*overflow && value <= UINT32_MAX;
-    }
+    errno = 0;
+    const bool digits_next = !is_space(*text) && *text != '-' && *text != '+';
+    const unsigned long long value = digits_next ? std::strtoull(text, &end, base) : 0;
+    *overflow = errno == ERANGE;
+    *whole = end != text && *end == '\0' && !*overflow && value <= UINT32_MAX;
     return value;
 }
 
@@ -56,8 +51,8 @@ uint32_t strtoul32(const char *text, bool *whole) {
 }
 
 int32_t strtol32(const char *text) {
-    bool negative, overflow;
-    const uint64_t value = magnitude(text, 10, &negative, &overflow);
+    bool negative, overflow, whole;
+    const uint64_t value = magnitude(text, 10, &negative, &overflow, &whole);
     if (negative) {
         return overflow || value >= uint64_t{1} << 31 ? INT32_MIN : -static_cast<int32_t>(value);
     }

@@ -11,36 +11,32 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
-    // The input's NUL-separated pieces are the words after the program's name.
-    std::vector<std::string> words{"physmem"};
-    std::string word;
-    for (std::size_t i = 0; i < size && words.size() < 8; ++i) {
-        if (data[i] == '\0') {
-            words.push_back(word);
-            word.clear();
+    // The input's first seven NUL-separated pieces are the words after the program's name.
+    std::vector<std::string> words{"physmem", ""};
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != '\0') {
+            words.back() += static_cast<char>(data[i]);
+        } else if (words.size() < 8) {
+            words.emplace_back();
         } else {
-            word += static_cast<char>(data[i]);
+            break;
         }
-    }
-    if (words.size() < 8) {
-        words.push_back(word);
     }
     std::vector<char *> argv;
     for (std::string &w : words) {
         argv.push_back(w.data());
     }
-    const std::vector<char *> before = argv;
+    std::vector<char *> before = argv;
+    std::sort(before.begin(), before.end());
     argv.push_back(nullptr);
 
     optind = 0; // a fresh parse each time
     opterr = 0;
-    const Request request = parse_request(static_cast<int>(before.size()), argv.data());
+    const Request request = parse_request(static_cast<int>(words.size()), argv.data());
 
-    std::vector<char *> after(argv.begin(), argv.end() - 1);
-    std::vector<char *> sorted_before = before;
-    std::sort(sorted_before.begin(), sorted_before.end());
-    std::sort(after.begin(), after.end());
-    FUZZ_CHECK(after == sorted_before); // permuted, never lost or invented
+    argv.pop_back();
+    std::sort(argv.begin(), argv.end());
+    FUZZ_CHECK(argv == before); // permuted, never lost or invented
 
     switch (request.kind) {
     case RequestKind::bad_option: {

@@ -16,10 +16,15 @@
 
 namespace scratch {
 
-// Made once, removed at exit; a plain array outlives every exit handler.
+// Made once, removed at exit; a plain array outlives every exit handler. The targets
+// that use it run programs that print on standard output, where the fuzzer does not
+// report: that goes to /dev/null.
 inline const char *dir() {
     static char path[64];
     if (path[0] == '\0') {
+        if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+            std::abort();
+        }
         std::snprintf(path, sizeof path, "%s/fuzz-XXXXXX",
                       access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
         if (mkdtemp(path) == nullptr) {
@@ -66,14 +71,6 @@ inline Split split(const uint8_t *data, std::size_t size) {
     const std::string_view rest(reinterpret_cast<const char *>(data) + 2, size - 2);
     const std::size_t length = std::min<std::size_t>(data[0] | data[1] << 8, rest.size());
     return {rest.substr(0, length), rest.substr(length)};
-}
-
-// The programs print summaries and messages on standard output; the fuzzer reports on
-// standard error.
-inline void quiet() {
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
-        std::abort();
-    }
 }
 
 } // namespace scratch

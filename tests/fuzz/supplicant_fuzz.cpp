@@ -8,11 +8,6 @@
 #include <cstring>
 #include <string_view>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    scratch::quiet();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
     const std::string path = scratch::put("wpa.conf", text);

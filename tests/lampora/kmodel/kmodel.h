@@ -12,15 +12,19 @@ extern "C" {
 
 struct platform_device;
 
+/* What the module did since the last reset. */
+struct kmodel_record {
+    char log[4096]; /* everything printk wrote */
+    size_t log_length;
+    int register_result; /* what the next registration returns */
+    int register_calls;
+    struct platform_device *registered_device; /* of the last registration */
+    size_t log_length_at_register;
+};
+extern struct kmodel_record kmodel;
+
 /* Forgets everything; the next registration returns register_result. */
 void kmodel_reset(int register_result);
-/* Everything printk wrote since the reset. */
-const char *kmodel_log(void);
-size_t kmodel_log_length(void);
-int kmodel_register_calls(void);
-/* The device of the last registration, and the log length at that moment. */
-struct platform_device *kmodel_registered_device(void);
-size_t kmodel_log_length_at_register(void);
 /* Whether a routine lies in the init section. */
 int kmodel_is_init_text(initcall_t fn);
 
