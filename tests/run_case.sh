@@ -19,9 +19,8 @@
 #               link PATH NAME         a second (hard) link NAME to PATH
 #               fill                   fills the file system (tmpfs) with a file ".fill"
 #               hold PATH              the runner holds PATH locked (flock) until the end
-#               held PATH open|read|write  during starts once the program holds PATH open
-#                                      (read: has read from it; write: opened it for writing),
-#                                      with the process id in HELD_PID
+#               held PATH open|read|write  during starts once the program has PATH open (has
+#                                      read from it, opened it to write), HELD_PID its id
 #   setup     optional bash run in the work directory before the program, after set
 #   tmpfs     optional size: the work directory is a tmpfs of that size in a private
 #             mount namespace (root only); a file ".fill" is ignored
@@ -47,10 +46,9 @@
 #   during    optional bash run in the work directory while the program runs, inside the
 #             window slow opens; must exit 0. Its standard input reaches end of file once
 #             the program has ended ("read -t 0" tells whether it has; a read waits for it)
-#   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB image that the program
-#             sees as /dev/mem, in a private /dev holding only null, zero, full, random and
-#             urandom besides (root only); "absent" leaves /dev/mem out, "size SIZE" (hex)
-#             makes it shorter
+#   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB /dev/mem, in a private
+#             /dev holding only null, zero, full, random and urandom besides (root only);
+#             "absent" leaves /dev/mem out, "size SIZE" (hex) makes it shorter
 #   mem-after the words the image must hold afterwards, and no other (absent: mem's)
 # "run_case.sh ROWS NAME [DEST]" lays out the row named NAME of a rows file (tests/rows.h's
 # format, each row starting with "name: NAME") as a case folder, in DEST (then only that)
@@ -59,11 +57,8 @@ set -u
 . "$(dirname "$0")/test-env.sh"
 . "$(dirname "$0")/case.sh"
 if [ $# -ge 2 ]; then
-    dest=${3:-}
-    if [ -z "$dest" ]; then
-        rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT || exit 2
-        dest=$rows_dir/$2
-    fi
+    rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT || exit 2
+    dest=${3:-$rows_dir/$2}
     mkdir -p "$dest" || exit 2
     perl -ne '
         BEGIN {
@@ -138,8 +133,7 @@ fi
 tracer=()
 if [ -f "$case_dir/slow" ]; then
     command -v strace >/dev/null || unavailable "needs strace"
-    # Paths, not calls: an emulator reads and stats its own files with the same calls.
-    # strace matches a call by its descriptors' paths, which are canonical.
+    # Paths (canonical, as strace matches them), not calls: an emulator makes the same.
     trace=/dev/null
     [ ! -f "$case_dir/traced" ] || trace=$work/trace
     tracer=(strace -f -qq -o "$trace" -e "$(key slow)")

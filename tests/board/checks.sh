@@ -46,8 +46,7 @@ result modinfo $ok
 
 result loaded $insmod_status
 
-dmesg | sed 's/^\[[^]]*\] *//' | grep '^Set <' >/tmp/log
-cmp /tmp/log /guest/expected.log
+dmesg | sed 's/^\[[^]]*\] *//' | grep '^Set <' | cmp - /guest/expected.log
 result log $?
 
 ok=0
@@ -77,14 +76,11 @@ echo "READY line 36 changed $before then $after times"
 [ "$after" -ge $((before + 2)) ]
 result heartbeat $?
 
-rmmod lampora
-refused=$?
-[ $refused != 0 ] && [ -d /sys/module/lampora ] && [ -d /sys/class/leds/READY ]
+! rmmod lampora && [ -d /sys/module/lampora ] && [ -d /sys/class/leds/READY ]
 result no-unload $?
 
-# physmem against the board's registers. PM RUN EXPECTED-STATUS ARGS...: runs physmem,
-# shows what it did, and succeeds when the status is the expected one.
-pm() {
+# physmem against the board's registers.
+pm() { # STATUS ARGS...: runs physmem, shows what it did; succeeds on the STATUS expected
     want=$1
     shift
     physmem "$@" >/tmp/out 2>/tmp/err
