@@ -8,8 +8,7 @@ set -u
 program=$1 cases=$2 run_case=$3 header=$4 table=$5
 : "${BIN:?BIN must name the program}" "${LAUNCHER:?LAUNCHER must name the emulator}"
 
-emulator=${LAUNCHER%% *}
-command -v "$emulator" >/dev/null || unavailable "$emulator is not installed"
+command -v "${LAUNCHER%% *}" >/dev/null || unavailable "${LAUNCHER%% *} is not installed"
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
