@@ -17,9 +17,9 @@ ran=0 skipped=0 fail=0
 shopt -s nullglob
 # The case folders, and the rows of CASES_DIR.rows laid out as folders. A case that
 # closes descriptors is left out: the emulator's trace log would take one.
-for name in $(sed -n 's/^name: //p' "$cases.rows" 2>/dev/null); do
+while read -r name; do
     bash "$run_case" "$cases.rows" "$name" "$logs/rows/$name" || fail=1
-done
+done < <(sed -n 's/^name: //p' "$cases.rows" 2>/dev/null)
 for dir in "$cases"/*/ "$logs"/rows/*/; do
     name=$(basename "$dir")
     [ -f "$dir/closed" ] && continue
