@@ -38,10 +38,8 @@ while IFS="$(printf '\t')" read -r series field want; do
     got=$(modinfo -F "$field" lampora)
     [ "$got" = "$want" ] || { echo "modinfo $field: got '$got', want '$want'"; ok=1; }
 done </guest/modinfo.expected
-case $(modinfo -F vermagic lampora) in
-*" preempt mod_unload ARMv5"*) ;;
-*) echo "vermagic is not for a preemptible ARMv5 kernel with module unloading"; ok=1 ;;
-esac
+modinfo -F vermagic lampora | grep -qF " preempt mod_unload ARMv5" ||
+    { echo "vermagic is not for a preemptible ARMv5 kernel with module unloading"; ok=1; }
 result modinfo $ok
 
 result loaded $insmod_status
