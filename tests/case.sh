@@ -22,23 +22,19 @@ case_expected() { # CASE DEST: the work directory as the run must leave it
     [ ! -f "$1/removed" ] || (cd "$2" && xargs rm -rf -- <"$1/removed")
 }
 
-case_look() { # KEY PATH [VALUE]: what the key set on PATH looks like now
-    case $1 in
-    mode) stat -c %a "$2" ;;
-    owner) stat -c %u:%g "$2" ;;
-    flags) lsattr -d "$2" | cut -d' ' -f1 ;;
-    acl) getfacl -cp "$2" ;;
-    xattr) getfattr --only-values -n "$3" "$2" ;;
-    inode) stat -c %i "$2" ;;
-    esac
-}
-
 case_looks() { # CASE DIR: how each path of the case's "set" lines looks, DIR/N for line N
     local n=0 key path value
     mkdir -p "$2" || return 1
     while read -r key path value; do
         n=$((n + 1))
-        case_look "$key" "$path" "${value%% *}" >"$2/$n" || return 1
+        case $key in
+        mode) stat -c %a "$path" ;;
+        owner) stat -c %u:%g "$path" ;;
+        flags) lsattr -d "$path" | cut -d' ' -f1 ;;
+        acl) getfacl -cp "$path" ;;
+        xattr) getfattr --only-values -n "${value%% *}" "$path" ;;
+        inode) stat -c %i "$path" ;;
+        esac >"$2/$n" || return 1
     done <"$1/set"
 }
 

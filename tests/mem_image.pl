@@ -1,11 +1,10 @@
 #!/usr/bin/perl
-# A sparse physical-memory image for the case runner: 4 GiB + 4 KiB of zeros with
-# chosen 32-bit words (host byte order). A words file holds lines "OFFSET VALUE", both
-# hexadecimal, and optionally "size SIZE" (hexadecimal): a shorter image, whose end a
-# mapping can run past; "#" starts a comment.
+# A sparse physical-memory image for the case runner: 4 GiB + 4 KiB of zeros with the
+# 32-bit words (host byte order) of a words file: lines "OFFSET VALUE" and optionally
+# "size SIZE" (a shorter image, whose end a mapping can run past), all hexadecimal;
+# "#" starts a comment.
 #   mem_image.pl make IMAGE WORDS    create IMAGE holding WORDS
-#   mem_image.pl check IMAGE WORDS   every non-zero word of IMAGE must be one of WORDS,
-#                                    and every one of WORDS must hold its value
+#   mem_image.pl check IMAGE WORDS   IMAGE's non-zero words must be exactly WORDS
 # check reads only the regions the file system reports as data, so it stays fast.
 use strict;
 use warnings;
@@ -24,10 +23,9 @@ while (<$w>) {
     die "$words_file:$.: want OFFSET VALUE or size SIZE\n" unless @f == 2;
     if ($f[0] eq 'size') {
         $image_size = hex $f[1];
-        next;
+    } else {
+        $want{ hex $f[0] } = hex $f[1];
     }
-    my ($offset, $value) = map { hex } @f;
-    $want{$offset} = $value;
 }
 for my $offset (keys %want) {
     die sprintf("%s: 0x%x is not a word inside the image\n", $words_file, $offset)
@@ -57,9 +55,7 @@ while (defined(my $data = sysseek($fh, $pos, $SEEK_DATA))) {
         my $n = $hole - $at < 1 << 20 ? $hole - $at : 1 << 20;
         sysread($fh, my $buf, $n) == $n or die "$image: short read\n";
         my @v = unpack('L*', $buf);
-        for my $i (0 .. $#v) {
-            $found{$at + 4 * $i} = $v[$i] if $v[$i];
-        }
+        $v[$_] and $found{ $at + 4 * $_ } = $v[$_] for 0 .. $#v;
     }
     $pos = $hole;
 }

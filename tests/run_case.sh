@@ -2,11 +2,9 @@
 # Runs one end-to-end case folder against a program and compares everything it did.
 #   BIN       the program under test
 #   LAUNCHER  optional prefix command (an emulator such as "qemu-arm -cpu arm926")
-# A case folder holds (each key a file; the runner lays the shared folders a case uses
-# beneath it first, so a case holds only what is its own):
+# A case folder holds (each key a file):
 #   use       optional names (one a line) of folders of tests/cases/shared whose files the
-#             case takes as its own where it has none of that name: its shared inputs,
-#             arguments or expected output (tests/case.sh lays them, on the board too)
+#             case takes where it has none of that name (tests/case.sh lays them)
 #   args      the arguments, one per line (an empty line is an empty argument)
 #   in/       files copied into a fresh work directory, the program's current directory
 #   set       optional lines "KEY PATH [VALUE]", PATH relative to the work directory, done
@@ -21,9 +19,8 @@
 #               link PATH NAME         a second (hard) link NAME to PATH
 #               fill                   fills the file system (tmpfs) with a file ".fill"
 #               hold PATH              the runner holds PATH locked (flock) until the end
-#               held PATH open|read|write  during starts once the program holds PATH open
-#                                      (read: has read from it; write: opened it for writing),
-#                                      with the process id in HELD_PID
+#               held PATH open|read|write  during starts once the program has PATH open (has
+#                                      read from it, opened it to write), HELD_PID its id
 #   setup     optional bash run in the work directory before the program, after set
 #   tmpfs     optional size: the work directory is a tmpfs of that size in a private
 #             mount namespace (root only); a file ".fill" is ignored
@@ -32,40 +29,37 @@
 #   stdout-to optional: a device for the program's standard output (stdout then expects
 #             nothing), or "|COMMAND": a pipe into COMMAND, whose output stdout expects
 #   status    expected exit status (absent: 0)
-#   out/      the files the run changes or makes, as they are afterwards; the work directory
-#             must then hold exactly in/ with out/ laid over it
-#   removed   optional names (one a line) of files of in/ that the run removes
+#   out/      the files the run changes or makes; the work directory must then hold
+#             exactly in/ with out/ laid over it, less the names (one a line) in
+#   removed   optional: the files of in/ that the run removes
 #   verify    optional bash run in the work directory afterwards; must exit 0
 #   closed    optional descriptors among 0, 1 and 2 (one line) that the program starts
 #             with closed, as an init script's "2>&-" leaves them
 #   root      optional, empty: the case needs root (a loop device, say)
 #   user      optional user name: the program runs as that user (root only)
 #   slow      optional strace option (inject=CALLS:delay_exit=MICROSECONDS, or an error):
-#             the program runs under strace with it, to hold it inside a window. It acts
-#             only on calls on the case's files, through their descriptors or the
-#             directory's: the work directory, what setup left in it, the files the
-#             arguments name, /dev/mem and the standard output; never an emulator's own
+#             the program runs under strace with it, acting only on the case's files (the
+#             work directory and what is in it, the files the arguments name, /dev/mem and
+#             the standard output), never on an emulator's own
 #   traced    optional extended regular expressions, one a line, each of which a line of
 #             slow's trace must match (slow "trace=openat" shows the calls that open)
-#   during    optional bash run in the work directory while the program runs (to act
-#             inside the window that slow opens); must exit 0. Its standard input reaches
-#             end of file once the program has ended: "read -t 0" tells whether it has,
-#             and a plain read waits for it; it has no time limit but the case's own
-#   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB memory image that the
-#             program sees as /dev/mem, in a private /dev holding only null, zero, full,
-#             random and urandom besides (mount namespace, root only); the single word
-#             "absent" leaves /dev/mem out, a line "size SIZE" (hex) makes it shorter
-#   mem-after the words the image must hold afterwards, and no other non-zero word
-#             (absent: exactly mem)
-# Cases may also be rows: "run_case.sh ROWS NAME" lays out the row named NAME of a rows
-# file (the format of tests/rows.h, each row starting with "name: NAME") as a case folder
-# and runs that; each key is one of the files above, a key on several lines a file of
-# several lines, each ending in a line feed.
+#   during    optional bash run in the work directory while the program runs, inside the
+#             window slow opens; must exit 0. Its standard input reaches end of file once
+#             the program has ended ("read -t 0" tells whether it has; a read waits for it)
+#   mem       words "OFFSET VALUE" (hex) of a sparse 4 GiB + 4 KiB /dev/mem, in a private
+#             /dev holding only null, zero, full, random and urandom besides (root only);
+#             "absent" leaves /dev/mem out, "size SIZE" (hex) makes it shorter
+#   mem-after the words the image must hold afterwards, and no other (absent: mem's)
+# "run_case.sh ROWS NAME [DEST]" lays out the row named NAME of a rows file (tests/rows.h's
+# format, each row starting with "name: NAME") as a case folder, in DEST (then only that)
+# or a temporary one that it runs; a key on several lines is a file of several lines.
 set -u
 . "$(dirname "$0")/test-env.sh"
 . "$(dirname "$0")/case.sh"
-if [ $# = 2 ]; then
-    rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT && mkdir "$rows_dir/$2" || exit 2
+if [ $# -ge 2 ]; then
+    rows_dir=$(mktemp -d) && trap 'rm -rf "$rows_dir"' EXIT || exit 2
+    dest=${3:-$rows_dir/$2}
+    mkdir -p "$dest" || exit 2
     perl -ne '
         BEGIN {
             ($rows, $name, $dir) = (shift, shift, shift);
@@ -89,8 +83,8 @@ if [ $# = 2 ]; then
         } elsif ($row eq $name) {
             open(OUT, ">>", "$dir/$key") && print OUT "$value\n" and close OUT or die "$dir/$key: $!\n";
         }
-        END { $seen{$name} or die "$rows: no row $name\n" }' "$1" "$2" "$rows_dir/$2" "$1" || exit 2
-    bash "$0" "$rows_dir/$2"
+        END { $seen{$name} or die "$rows: no row $name\n" }' "$1" "$2" "$dest" "$1" || exit 2
+    [ -n "${3:-}" ] || bash "$0" "$dest"
     exit
 fi
 own=$(cd "$1" && pwd) || exit 2 # the case's own folder, where its scripts sit
@@ -100,6 +94,9 @@ work=$(mktemp -d)
 trap 'umount -R "$work/dev" "$work/run" 2>/dev/null; chattr -R -ia "$work" 2>/dev/null; rm -rf "$work"' EXIT
 case_dir=$work/case
 case_lay "$1" "$case_dir" || exit 2
+key() { # KEY: the case's file KEY; fails where there is none
+    cat "$case_dir/$1" 2>/dev/null
+}
 
 for needs_root in tmpfs mem user root; do
     [ -f "$case_dir/$needs_root" ] && { [ "$(id -u)" = 0 ] || unavailable "needs root"; }
@@ -109,11 +106,9 @@ if { [ -f "$case_dir/tmpfs" ] || [ -f "$case_dir/mem" ]; } && [ -z "${RUN_CASE_N
     RUN_CASE_NS=1 exec unshare -m --propagation private bash "$0" "$@"
 fi
 mkdir "$work/run"
-if [ -f "$case_dir/tmpfs" ]; then
-    mount -t tmpfs -o "size=$(cat "$case_dir/tmpfs")" casefs "$work/run" || exit 1
-fi
+[ ! -f "$case_dir/tmpfs" ] || mount -t tmpfs -o "size=$(key tmpfs)" casefs "$work/run" || exit 1
 mem_image=$(dirname "$0")/mem_image.pl mem_words=
-[ -f "$case_dir/mem" ] && [ "$(cat "$case_dir/mem")" != absent ] && mem_words=$case_dir/mem
+[ -f "$case_dir/mem" ] && [ "$(key mem)" != absent ] && mem_words=$case_dir/mem
 if [ -f "$case_dir/mem" ]; then
     # Built aside, then moved over /dev whole, so no host node ever sits in $work.
     mkdir "$work/dev" && mount -t tmpfs -o size=64m casedev "$work/dev" || exit 1
@@ -121,33 +116,27 @@ if [ -f "$case_dir/mem" ]; then
         : >"$work/dev/$node" && mount --bind "/dev/$node" "$work/dev/$node" || exit 1
     done
     ln -s /proc/self/fd "$work/dev/fd"
-    if [ -n "$mem_words" ]; then
-        perl "$mem_image" make "$work/dev/mem" "$mem_words" || { echo "FAIL: mem"; exit 1; }
-    fi
+    [ -z "$mem_words" ] || perl "$mem_image" make "$work/dev/mem" "$mem_words" ||
+        { echo "FAIL: mem"; exit 1; }
     mount --move "$work/dev" /dev || exit 1
 fi
 [ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/run/"
 (cd "$work/run" && case_set "$case_dir" "$work/state") || { echo "FAIL: set"; exit 1; }
-if [ -f "$case_dir/setup" ]; then
-    (cd "$work/run" && bash "$1/setup") || { echo "FAIL: setup"; exit 1; }
-fi
+[ ! -f "$case_dir/setup" ] || (cd "$work/run" && bash "$1/setup") || { echo "FAIL: setup"; exit 1; }
 
-args=()
-[ -f "$case_dir/args" ] && mapfile -t args <"$case_dir/args"
+mapfile -t args < <(key args)
 as_user=()
 if [ -f "$case_dir/user" ]; then
-    user=$(cat "$case_dir/user")
-    as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)
+    as_user=(setpriv --reuid="$(key user)" --regid="$(id -g "$(key user)")" --clear-groups)
     chmod 711 "$work"
 fi
 tracer=()
 if [ -f "$case_dir/slow" ]; then
     command -v strace >/dev/null || unavailable "needs strace"
-    # Paths, not calls: an emulator reads and stats its own files with the same calls.
-    # strace matches a call by its descriptors' paths, which are canonical.
+    # Paths (canonical, as strace matches them), not calls: an emulator makes the same.
     trace=/dev/null
     [ ! -f "$case_dir/traced" ] || trace=$work/trace
-    tracer=(strace -f -qq -o "$trace" -e "$(cat "$case_dir/slow")")
+    tracer=(strace -f -qq -o "$trace" -e "$(key slow)")
     : >"$work/stdout"
     for f in "$work/run" "$work/stdout" /dev/mem "$work/run"/* "$work/run"/.[!.]* "${args[@]}"; do
         f=$(cd "$work/run" && [ -e "$f" ] && realpath -- "$f") && tracer+=(-P "$f")
@@ -168,12 +157,12 @@ held() { # PATH HOW: waits until a process holds PATH as set's "held" says
     echo "nothing held $1 ($2)"; return 1
 }
 holds=()
-while read -r key path how; do
-    case $key in
+while read -r set_key path how; do
+    case $set_key in
     hold) exec {fd}<"$work/run/$path" && flock -x "$fd" && holds+=("$fd") || exit 1 ;;
     held) hold_wait=("$path" "$how") ;;
     esac
-done < <(cat "$case_dir/set" 2>/dev/null)
+done < <(key set)
 during=
 exec {ended}>/dev/null
 if [ -f "$case_dir/during" ]; then
@@ -183,8 +172,7 @@ if [ -f "$case_dir/during" ]; then
     during=$!
     exec {ended}>"$work/ended"
 fi
-closed=
-[ -f "$case_dir/closed" ] && closed=$(cat "$case_dir/closed")
+closed=$(key closed)
 [[ $closed =~ ^[012\ ]*$ ]] || { echo "FAIL: closed names descriptors 0 to 2 only"; exit 1; }
 run() {
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
@@ -192,8 +180,7 @@ run() {
         for fd in $closed "${holds[@]}"; do eval "exec $fd>&-"; done &&
         exec "${as_user[@]}" "${tracer[@]}" $LAUNCHER "$BIN" "${args[@]}")
 }
-stdout_to=
-[ -f "$case_dir/stdout-to" ] && stdout_to=$(cat "$case_dir/stdout-to")
+stdout_to=$(key stdout-to)
 case $stdout_to in
 '') run >"$work/stdout"; status=$? ;;
 '|'*) run | bash -c "${stdout_to#|}" >"$work/stdout" {ended}>&-; status=${PIPESTATUS[0]} ;;
@@ -204,24 +191,18 @@ during_status=0
 
 fail=0
 [ "$during_status" = 0 ] || { echo "FAIL: during (status $during_status)"; fail=1; }
-normalise() { # actual expected: PROG for the binary path, library diagnostics masked
-    BIN="$BIN" perl -e '
-        open(my $e, "<", $ARGV[1]) or die; my @exp = <$e>;
-        open(my $a, "<", $ARGV[0]) or die; my @act = <$a>;
-        for my $i (0 .. $#act) {
-            $act[$i] =~ s/\Q$ENV{BIN}\E/PROG/g;
-            $act[$i] = $exp[$i] if $i <= $#exp && $exp[$i] eq "<libc-diagnostic>\n";
-        }
-        print @act;' "$1" "$2"
-}
 for s in stdout stderr; do
     exp=$case_dir/$s
     [ -f "$exp" ] || : >"$exp"
-    normalise "$work/$s" "$exp" >"$work/$s.norm"
+    # PROG for the binary's path; where a "<libc-diagnostic>" line is expected, any line.
+    BIN="$BIN" perl -pe 'BEGIN { open(my $e, "<", pop) or die; @exp = <$e> }
+        s/\Q$ENV{BIN}\E/PROG/g;
+        $_ = $exp[$. - 1] if ($exp[$. - 1] // "") eq "<libc-diagnostic>\n";' \
+        "$work/$s" "$exp" >"$work/$s.norm"
     cmp -s "$exp" "$work/$s.norm" ||
         { echo "FAIL: $s differs"; diff -a -u "$exp" "$work/$s.norm" | head -40; fail=1; }
 done
-want=$(cat "$case_dir/status" 2>/dev/null || echo 0)
+want=$(key status || echo 0)
 [ "$status" = "$want" ] || { echo "FAIL: status $status, expected $want"; fail=1; }
 
 case_expected "$case_dir" "$work/expected"
@@ -230,14 +211,11 @@ diff -r -a --no-dereference -x .fill "$work/expected" "$work/run" >"$work/tree.d
 (cd "$work/run" && case_check "$case_dir" "$work/state") || { echo "FAIL: set"; fail=1; }
 while IFS= read -r call; do
     grep -qE -- "$call" "$work/trace" || { echo "FAIL: no traced call matches $call"; fail=1; }
-done < <(cat "$case_dir/traced" 2>/dev/null)
-if [ -f "$case_dir/verify" ]; then
-    (cd "$work/run" && bash "$1/verify") || { echo "FAIL: verify"; fail=1; }
-fi
-if [ -n "$mem_words" ]; then
-    mem_after=$case_dir/mem-after
-    [ -f "$mem_after" ] || mem_after=$mem_words
-    perl "$mem_image" check /dev/mem "$mem_after" || { echo "FAIL: memory differs"; fail=1; }
-fi
+done < <(key traced)
+[ ! -f "$case_dir/verify" ] || (cd "$work/run" && bash "$1/verify") || { echo "FAIL: verify"; fail=1; }
+mem_after=$case_dir/mem-after
+[ -f "$mem_after" ] || mem_after=$mem_words
+[ -z "$mem_words" ] || perl "$mem_image" check /dev/mem "$mem_after" ||
+    { echo "FAIL: memory differs"; fail=1; }
 [ $fail = 0 ] && echo "PASS: $(basename "$1")"
 exit $fail

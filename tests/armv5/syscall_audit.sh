@@ -1,32 +1,29 @@
 #!/bin/bash
-# Runs every end-to-end case of one program under the emulator's system call trace
-# and fails on any call the device's kernel does not have.
+# Runs every end-to-end case of one program (BIN, under the emulator LAUNCHER) with the
+# emulator's system call trace and fails on any call the device's kernel does not have.
 #   syscall_audit.sh PROGRAM CASES_DIR RUN_CASE SYSCALL_HEADER SYSCALLS_TXT
-#   BIN       the device binary
-#   LAUNCHER  the emulator prefix (qemu-arm ...)
 # SYSCALL_HEADER is the C library's own list of ARM EABI call numbers (#define __NR_x N).
 set -u
 . "$(dirname "$0")/../test-env.sh"
 program=$1 cases=$2 run_case=$3 header=$4 table=$5
 : "${BIN:?BIN must name the program}" "${LAUNCHER:?LAUNCHER must name the emulator}"
 
-emulator=${LAUNCHER%% *}
-command -v "$emulator" >/dev/null || unavailable "$emulator is not installed"
+command -v "${LAUNCHER%% *}" >/dev/null || unavailable "${LAUNCHER%% *} is not installed"
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 chmod 1777 "$logs" # cases that run as another user write their trace here too
 ran=0 skipped=0 fail=0
 shopt -s nullglob
-# The case folders, and the rows of CASES_DIR.rows (run_case.sh ROWS NAME).
-# A case that closes descriptors is left out: the emulator's trace log would take one.
-mapfile -t rows < <(sed -n 's/^name: //p' "$cases.rows" 2>/dev/null)
-closing=$(awk '/^name: / { name = $2 } /^closed:/ { print name }' "$cases.rows" 2>/dev/null)
-for dir in "$cases"/*/ "${rows[@]}"; do
-    name=$(basename "$dir") one=("$dir")
-    [ -d "$dir" ] || one=("$cases.rows" "$name")
-    { [ -f "$dir/closed" ] || grep -qx -- "$name" <<<"$closing"; } && continue
-    LAUNCHER="$LAUNCHER -strace -D $logs/$name.log" bash "$run_case" "${one[@]}" >"$logs/$name.out"
+# The case folders, and the rows of CASES_DIR.rows laid out as folders. A case that
+# closes descriptors is left out: the emulator's trace log would take one.
+while read -r name; do
+    bash "$run_case" "$cases.rows" "$name" "$logs/rows/$name" || fail=1
+done < <(sed -n 's/^name: //p' "$cases.rows" 2>/dev/null)
+for dir in "$cases"/*/ "$logs"/rows/*/; do
+    name=$(basename "$dir")
+    [ -f "$dir/closed" ] && continue
+    LAUNCHER="$LAUNCHER -strace -D $logs/$name.log" bash "$run_case" "$dir" >"$logs/$name.out"
     case $? in
         0) ran=$((ran + 1)) ;;
         77) skipped=$((skipped + 1)) ;;
@@ -73,12 +70,10 @@ perl -e '
         $bad = 1 if $verdict =~ /^BAD/;
         printf "%-20s %6s  %5d calls  %s\n", $c, $n // "?", $calls{$c}, $verdict;
     }
-    for my $e ("successful", "failing") {
-        next if $exits{$e};
+    for my $e (grep { !$exits{$_} } "successful", "failing") {
         print "BAD: no $e run of $program was traced\n"; $bad = 1;
     }
-    for my $s (@seen) {
-        next if $calls{$s};
+    for my $s (grep { !$calls{$_} } @seen) {
         print "BAD: $program never made $s: the trace did not see it work\n"; $bad = 1;
     }
     exit $bad;' "$header" "$table" "$program" "$logs/all" || fail=1

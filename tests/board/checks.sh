@@ -7,14 +7,8 @@ result() { # ID STATUS: the check's PASS or FAIL line, in the words of checks.li
     [ -n "$what" ] || { echo "FAIL: no check $1 in checks.list"; return; }
     if [ "$2" = 0 ]; then echo "PASS: $what"; else echo "FAIL: $what"; fi
 }
-level() { # GPIO: its level
-    awk -v g="$1" '$1 == g { print $2 }' /sys/kernel/debug/board-gpio-sim/lines
-}
-changes() { # GPIO: how often its level has changed
-    awk -v g="$1" '$1 == g { print $3 }' /sys/kernel/debug/board-gpio-sim/lines
-}
-trigger() { # LED: its trigger, as shown in brackets
-    grep -o '\[[^]]*\]' "/sys/class/leds/$1/trigger"
+gpio() { # GPIO COLUMN: its level (2) or how often the level has changed (3)
+    awk -v g="$1" -v c="$2" '$1 == g { print $c }' /sys/kernel/debug/board-gpio-sim/lines
 }
 same_files() { # DIR EXPECTED-DIR: DIR holds exactly the files of EXPECTED-DIR
     [ "$(ls -A "$1")" = "$(ls -A "$2")" ] || { echo "$1: $(ls -A "$1")"; return 1; }
@@ -44,53 +38,47 @@ while IFS="$(printf '\t')" read -r series field want; do
     got=$(modinfo -F "$field" lampora)
     [ "$got" = "$want" ] || { echo "modinfo $field: got '$got', want '$want'"; ok=1; }
 done </guest/modinfo.expected
-case $(modinfo -F vermagic lampora) in
-*" preempt mod_unload ARMv5"*) ;;
-*) echo "vermagic is not for a preemptible ARMv5 kernel with module unloading"; ok=1 ;;
-esac
+modinfo -F vermagic lampora | grep -qF " preempt mod_unload ARMv5" ||
+    { echo "vermagic is not for a preemptible ARMv5 kernel with module unloading"; ok=1; }
 result modinfo $ok
 
 result loaded $insmod_status
 
-dmesg | sed 's/^\[[^]]*\] *//' | grep '^Set <' >/tmp/log
-cmp /tmp/log /guest/expected.log
+dmesg | sed 's/^\[[^]]*\] *//' | grep '^Set <' | cmp - /guest/expected.log
 result log $?
 
 ok=0
 for want in "READY [heartbeat]" "LINK [mmc0]" "Reserve [gpio]"; do
-    led=${want%% *}
-    [ "$led $(trigger "$led")" = "$want" ] || { echo "$led: trigger $(trigger "$led")"; ok=1; }
+    got="${want%% *} $(grep -o '\[[^]]*\]' "/sys/class/leds/${want%% *}/trigger")"
+    [ "$got" = "$want" ] || { echo "trigger: $got"; ok=1; }
 done
 result triggers $ok
 
 # Off at registration, and off is high on these active-low lines.
-[ "$(level 37)" = 1 ] && [ "$(level 38)" = 1 ]
+[ "$(gpio 37 2)" = 1 ] && [ "$(gpio 38 2)" = 1 ]
 result start-off $?
 
 echo none >/sys/class/leds/LINK/trigger
 echo 1 >/sys/class/leds/LINK/brightness
-on=$(level 37)
+on=$(gpio 37 2)
 echo 0 >/sys/class/leds/LINK/brightness
-off=$(level 37)
+off=$(gpio 37 2)
 echo "LINK line 37: brightness 1 -> $on, brightness 0 -> $off"
 [ "$on" = 0 ] && [ "$off" = 1 ]
 result active-low $?
 
-before=$(changes 36)
+before=$(gpio 36 3)
 sleep 3
-after=$(changes 36)
+after=$(gpio 36 3)
 echo "READY line 36 changed $before then $after times"
 [ "$after" -ge $((before + 2)) ]
 result heartbeat $?
 
-rmmod lampora
-refused=$?
-[ $refused != 0 ] && [ -d /sys/module/lampora ] && [ -d /sys/class/leds/READY ]
+! rmmod lampora && [ -d /sys/module/lampora ] && [ -d /sys/class/leds/READY ]
 result no-unload $?
 
-# physmem against the board's registers. PM RUN EXPECTED-STATUS ARGS...: runs physmem,
-# shows what it did, and succeeds when the status is the expected one.
-pm() {
+# physmem against the board's registers.
+pm() { # STATUS ARGS...: runs physmem, shows what it did; succeeds on the STATUS expected
     want=$1
     shift
     physmem "$@" >/tmp/out 2>/tmp/err
