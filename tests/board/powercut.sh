@@ -3,16 +3,7 @@
 # series at once, each save a new version, until the host cuts the power.
 # "board.cut=last" on the command line stops after the check. "@ SERIES begin VERSION"
 # and "@ SERIES end VERSION STATUS" frame every save; tests/board/powercut.awk judges.
-#   series     target  how: root (temporary file and rename), user (the owner cannot
-#                      be kept: written in place), cat (a plain "cat new > profile"),
-#                      cpmv ("cp new p.tmp && mv p.tmp p", never synced)
-series="text-root 0 root
-binary-root 1 root
-text-user 0 user
-binary-user 1 user
-text-cat 0 cat
-text-cpmv 0 cpmv"
-
+# The series are the lines of powercut.series.
 # A version is the SSID "powercut-BBBKKKKK", B the boot (board.boot=) and K the save:
 # always one length, longer than the start profile's, so a version's profile is the
 # same whatever the profile held before (a shorter SSID leaves the old tail).
@@ -69,6 +60,7 @@ done
 [ "$mount_status" = 0 ] || { echo "CUT mount failed"; return; }
 v=$(version 0)
 while read -r name t how; do
+    case $name in '#'* | '') continue ;; esac
     mkdir -p "$refs/$name" "/mnt/conf/$name" && cd "/mnt/conf/$name" || return
     if [ ! -f p ]; then
         fresh "$name" "$t" "$v"
@@ -85,13 +77,12 @@ while read -r name t how; do
         status="$status,differs"
     echo "CUT $name found=$found left=$left next=$status after=$(temporaries)"
     [ "$found" != torn ] && [ "$status" = 0 ] || fresh "$name" "$t" "$v"
-done <<EOF
-$series
-EOF
+done </guest/powercut.series
 sync
 grep -q board.cut=last /proc/cmdline && return
 
 while read -r name t how; do
+    case $name in '#'* | '') continue ;; esac
     (
         cd "/mnt/conf/$name" || exit
         k=0
@@ -103,8 +94,6 @@ while read -r name t how; do
             echo "@ $name end $v $?"
         done
     ) &
-done <<EOF
-$series
-EOF
+done </guest/powercut.series
 echo "SAVING"
 wait
