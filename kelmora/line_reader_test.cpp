@@ -1,6 +1,5 @@
 #include "line_reader.h"
 
-#include "case_name.h"
 #include "rows.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +33,6 @@ TEST_P(LineReader, HandsOutCleanedLines) {
 INSTANTIATE_TEST_SUITE_P(Cases, LineReader,
                          testing::ValuesIn(load_named_rows(TEST_ROWS_DIR "/line_reader_test.rows",
                                                            {"name", "text", "line"})),
-                         CaseName());
+                         row_name);
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "settings.h"
 #include "supplicant.h"
 
-#include "case_name.h"
 #include "rows.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Supplicant,
                                                            {"name", "config", "fault", "line",
                                                             "ssid", "auth_mode", "encrypt_type",
                                                             "key"})),
-                         CaseName());
+                         row_name);
 
 // A file that opens but cannot be read fails as one that does not open: its error, and
 // no summary.

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -132,7 +133,8 @@ inline int row_int(const Row &row, const std::string &key) {
 }
 
 // Every row of the file at path with its one `name`, for a table of GoogleTest cases
-// (named by case_name.h).
+// (INSTANTIATE_TEST_SUITE_P(..., testing::ValuesIn(rows), row_name)): the name with each
+// character that is not a letter or digit made '_', as GoogleTest wants its names.
 struct NamedRow {
     std::string name;
     Row row;
@@ -142,7 +144,14 @@ inline std::vector<NamedRow> load_named_rows(const char *path,
                                              std::initializer_list<std::string> keys) {
     std::vector<NamedRow> named;
     for (Row &row : load_rows(path, keys)) {
-        named.push_back({row_text(row, "name"), std::move(row)});
+        std::string name = row_text(row, "name");
+        std::replace_if(
+            name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+        named.push_back({name, std::move(row)});
     }
     return named;
+}
+
+inline std::string row_name(const testing::TestParamInfo<NamedRow> &info) {
+    return info.param.name;
 }
