@@ -5,24 +5,15 @@
 # installed kelmora runs (through LAUNCHER when it is a device build).
 set -euo pipefail
 . "$(dirname "$0")/../test-env.sh"
+. "$(dirname "$0")/contents.sh"
 build=$(cd "$1" && pwd) work=$2
 top=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
 configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 [ -n "$top" ] && [ -n "$configured" ] || fail "no source directory or prefix in $build"
 
 check_tree() { # root prefix
-    local root=$1 prefix=${2#/} want got
-    want=$(printf '%s\n' "$prefix/sbin/kelmora" "$prefix/sbin/physmem" \
-        "$prefix/share/man/man8/kelmora.8" "$prefix/share/man/man8/physmem.8" \
-        "$prefix/share/man/man4/lampora.4" | sort)
-    got=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort)
-    [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") || true; fail "tree under $root"; }
-    for program in kelmora physmem; do
-        [ -x "$root/$prefix/sbin/$program" ] || fail "$program is not executable"
-        cmp "$build/$program/$program" "$root/$prefix/sbin/$program" || fail "$program differs"
-        cmp "$top/man/$program.8" "$root/$prefix/share/man/man8/$program.8" || fail "$program.8"
-    done
-    cmp "$top/man/lampora.4" "$root/$prefix/share/man/man4/lampora.4" || fail "lampora.4"
+    local root=$1 prefix=${2#/}
+    same_tree install "$root" "$prefix" "$build"
     # The installed program runs: without arguments it refuses with status 1 and its usage.
     local status=0
     # shellcheck disable=SC2086 # LAUNCHER is a command prefix, split on purpose
