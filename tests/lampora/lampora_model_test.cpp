@@ -1,9 +1,11 @@
 // Loads lampora into the host model of the kernel and checks what it hands over.
+// The model is C, as the kernel is.
+extern "C" {
 #include "kmodel.h"
-
 #include <linux/leds.h>
 #include <linux/module.h>
 #include <linux/platform_device.h>
+}
 
 #include <gtest/gtest.h>
 

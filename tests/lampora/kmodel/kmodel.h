@@ -6,10 +6,6 @@
 
 #include <stddef.h>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
-
 struct platform_device;
 
 /* What the module did since the last reset. */
@@ -27,9 +23,5 @@ extern struct kmodel_record kmodel;
 void kmodel_reset(int register_result);
 /* Whether a routine lies in the init section. */
 int kmodel_is_init_text(initcall_t fn);
-
-#ifdef __cplusplus
-}
-#endif
 
 #endif

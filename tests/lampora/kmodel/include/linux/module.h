@@ -2,10 +2,6 @@
 #ifndef KMODEL_LINUX_MODULE_H
 #define KMODEL_LINUX_MODULE_H
 
-#ifdef __cplusplus
-extern "C" {
-#endif
-
 typedef int (*initcall_t)(void);
 
 /* What loading the module calls, and the routine it was given. */
@@ -15,10 +11,6 @@ extern const initcall_t kmodel_init_entry;
 /* Module information; the model's own defaults are null. */
 extern const char *const kmodel_module_license;
 extern const char *const kmodel_module_description;
-
-#ifdef __cplusplus
-}
-#endif
 
 /* Ends in a declaration so that the caller's ';' is not a stray one. */
 #define module_init(fn)                                                                            \

@@ -2,10 +2,6 @@
 #ifndef KMODEL_LINUX_PLATFORM_DEVICE_H
 #define KMODEL_LINUX_PLATFORM_DEVICE_H
 
-#ifdef __cplusplus
-extern "C" {
-#endif
-
 struct resource;
 
 struct device {
@@ -22,9 +18,5 @@ struct platform_device {
 };
 
 int platform_device_register(struct platform_device *pdev);
-
-#ifdef __cplusplus
-}
-#endif
 
 #endif
