@@ -21,6 +21,20 @@ constexpr int kRefused = 1;
 constexpr int kStopped = 1; // a bus error or a failed write ended the job part-way
 constexpr int kFailed = 255;
 
+// The refusals whose message is the same whatever the request.
+struct PlainRefusal {
+    RequestKind kind;
+    const char *text;
+};
+constexpr PlainRefusal kPlainRefusals[] = {
+    {RequestKind::negative_size, "the size must not be negative!\n"},
+    {RequestKind::past_end, "the range must not pass 4G!\n"},
+    {RequestKind::two_widths, "only one of -b and -s!\n"},
+    {RequestKind::misplaced, "the options must be the first words!\n"},
+    {RequestKind::bad_address, "the address must be a hex number!\n"},
+    {RequestKind::bad_value, "the value must be a hex number!\n"},
+};
+
 int mem_fd = -1;
 
 // A bus error (or segmentation fault) during an access jumps back to where the access
@@ -193,28 +207,22 @@ int main(int argc, char **argv) {
         print_usage(name);
         return kRefused;
     case RequestKind::negative_size:
-        fputs("the size must not be negative!\n", stderr);
-        return kRefused;
     case RequestKind::past_end:
-        fputs("the range must not pass 4G!\n", stderr);
+    case RequestKind::two_widths:
+    case RequestKind::misplaced:
+    case RequestKind::bad_address:
+    case RequestKind::bad_value:
+        for (const PlainRefusal &refusal : kPlainRefusals) {
+            if (refusal.kind == request.kind) {
+                fputs(refusal.text, stderr);
+            }
+        }
         return kRefused;
     case RequestKind::misaligned:
         fprintf(stderr, "the address must be align to %u!\n", request.width);
         return kRefused;
     case RequestKind::too_wide:
         fprintf(stderr, "the value must fit in %u bits!\n", 8 * request.width);
-        return kRefused;
-    case RequestKind::two_widths:
-        fputs("only one of -b and -s!\n", stderr);
-        return kRefused;
-    case RequestKind::misplaced:
-        fputs("the options must be the first words!\n", stderr);
-        return kRefused;
-    case RequestKind::bad_address:
-        fputs("the address must be a hex number!\n", stderr);
-        return kRefused;
-    case RequestKind::bad_value:
-        fputs("the value must be a hex number!\n", stderr);
         return kRefused;
     case RequestKind::read:
         catch_faults();
